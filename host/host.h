@@ -1,0 +1,105 @@
+/* Host handle types, the host SDK's definition records, and the plug-in's
+ * wrappers around the host services it resolves by name. Shared with the
+ * stand-in host, which lays its objects out to match. */
+#ifndef GIFQVR_HOST_HOST_H
+#define GIFQVR_HOST_HOST_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#define HOST_API __attribute__((visibility("default")))
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Opaque, host-owned, reference-counted handles. Pictures, graphics, folder
+ * items and memory blocks are objects too and are locked as objects. */
+typedef struct REALobjectStruct *REALobject;
+typedef struct REALpictureStruct *REALpicture;
+typedef struct REALgraphicsStruct *REALgraphics;
+typedef struct REALfolderItemStruct *REALfolderItem;
+typedef struct REALmemoryBlockStruct *REALmemoryBlock;
+
+/* A host string: the plug-in reads the buffer pointer (second word) and the
+ * length (fourth word) in place. The text starts at buffer[1] and is followed
+ * by a zero byte. On i386 every field is one 32-bit word. */
+typedef struct REALstringStruct {
+    int32_t refCount;
+    char *buffer;
+    uint32_t encoding;
+    int32_t length;
+} REALstringStruct;
+typedef REALstringStruct *REALstring;
+
+typedef uint8_t RBBoolean;
+typedef uint32_t RBColor;
+
+enum { kCurrentREALControlVersion = 9 };
+enum { RBPixelType24 = 1 };
+
+/* Text-encoding codes. */
+enum { kREALTextEncodingASCII = 0x0600, kREALTextEncodingRaw = 0xFFFF };
+
+typedef void *(*REALResolver)(const char *name);
+
+/* Property entry. The host calls getter(object, param) and
+ * setter(object, param, value); param is ignored by the plug-in. */
+typedef struct REALproperty {
+    const char *group;
+    const char *name;
+    const char *type;
+    void *getter;
+    void *setter;
+    int32_t param;
+    uint32_t editor;
+    int32_t enumCount;
+    const char **enumEntries;
+} REALproperty;
+
+/* Method entry. function takes the object (class methods) and the declared
+ * arguments; setterFunction also takes the assigned value last. */
+typedef struct REALmethodDefinition {
+    void *function;
+    void *setterFunction;
+    const char *declaration;
+    uint32_t mFlags;
+    uint32_t attributeCount;
+    void *attributes;
+} REALmethodDefinition;
+
+/* Class definition. forSystemUse receives, from the host, the offset of the
+ * plug-in's instance data inside every instance of the class. */
+typedef struct REALclassDefinition {
+    uint32_t version;
+    const char *name;
+    const char *superName;
+    uint32_t dataSize;
+    intptr_t forSystemUse;
+    void *constructor;
+    void *destructor;
+    REALproperty *properties;
+    uint32_t propertyCount;
+    REALmethodDefinition *methods;
+    uint32_t methodCount;
+    void *events;
+    uint32_t eventCount;
+    void *eventInstances;
+    uint32_t eventInstanceCount;
+    const char *interfaces;
+    void *bindDescriptions;
+    uint32_t bindDescriptionCount;
+    void *constants;
+    uint32_t constantCount;
+    uint32_t mFlags;
+    REALproperty *sharedProperties;
+    uint32_t sharedPropertyCount;
+    REALmethodDefinition *sharedMethods;
+    uint32_t sharedMethodCount;
+} REALclassDefinition;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
