@@ -98,6 +98,47 @@ typedef struct REALclassDefinition {
     uint32_t sharedMethodCount;
 } REALclassDefinition;
 
+/* Signatures of the host services, by the name asked of the resolver. */
+typedef void (*RegisterPluginVersionProc)(int32_t version);             /* "RegisterPluginVersion" */
+typedef double (*REALGetRBVersionProc)(void);                           /* "REALGetRBVersion" */
+typedef int32_t (*PluginRegisterClassProc)(REALclassDefinition *def);   /* "PluginRegisterClass", "PluginRegisterClassExtension" */
+typedef int32_t (*PluginRegisterMethodProc)(REALmethodDefinition *def); /* "PluginRegisterMethod" */
+typedef REALobject (*PluginNewInstanceProc)(const char *className);     /* "PluginNewInstance" */
+typedef void (*REALLockObjectProc)(REALobject obj);                     /* "REALLockObject", "REALUnlockObject" */
+typedef void (*REALLockStringProc)(REALstring str);                     /* "REALLockString", "REALUnlockString" */
+typedef REALstring (*REALBuildStringProc)(const char *bytes, int32_t length); /* "REALBuildString" */
+typedef void (*REALSetStringEncodingProc)(REALstring str, uint32_t encoding); /* "REALSetStringEncoding" */
+typedef REALstring (*REALConvertStringProc)(REALstring str, uint32_t encoding); /* "REALConvertString" */
+typedef uint32_t (*REALGetFontEncodingProc)(const char *fontName);      /* "REALGetFontEncoding" */
+typedef REALstring (*REALpathFromFolderItemProc)(REALfolderItem item);  /* "REALpathFromFolderItem" */
+typedef REALmemoryBlock (*newMemoryBlockProc)(int32_t size);            /* "newMemoryBlock" */
+typedef void *(*memoryBlockGetPtrProc)(REALmemoryBlock block);          /* "memoryBlockGetPtr" */
+typedef int32_t (*memoryBlockGetSizeProc)(REALmemoryBlock block);       /* "memoryBlockGetSize" */
+typedef REALpicture (*REALBuildPictureFromBufferProc)(int32_t width, int32_t height,
+    int32_t pixelType, void *buffer, int32_t rowBytes);                 /* "REALBuildPictureFromBuffer" */
+typedef REALpicture (*REALGetPictureMaskProc)(REALpicture pic, RBBoolean create); /* "REALGetPictureMask" */
+typedef REALgraphics (*pluginPictureGraphicsGetterProc)(REALpicture pic); /* "pluginPictureGraphicsGetter" */
+typedef void *(*REALLoadObjectMethodProc)(REALobject obj, const char *declaration); /* "REALLoadObjectMethod" */
+
+/* The graphics method "DrawPicture( p as Picture, x as Integer, ... )" as
+ * REALLoadObjectMethod returns it: the graphics first, then the arguments. */
+typedef void (*DrawPictureProc)(REALgraphics g, REALpicture p, int32_t x, int32_t y,
+    int32_t dw, int32_t dh, int32_t sx, int32_t sy, int32_t sw, int32_t sh);
+
+/* How the host calls the plug-in's functions. Host types map to C types as:
+ * Integer/integer -> int32_t, Boolean/boolean -> RBBoolean (one byte),
+ * color -> RBColor (0x00RRGGBB), String/string -> REALstring,
+ * Picture/picture -> REALpicture, Memoryblock/memoryblock -> REALmemoryBlock,
+ * folderitem -> REALfolderItem, a registered class -> REALobject.
+ *   getter:            T get(REALobject self, int32_t param)
+ *   setter:            void set(REALobject self, int32_t param, T value)
+ *   class method:      R fn(REALobject self, args...)
+ *   its setter form:   void fn(REALobject self, args..., T value)
+ *   Folderitem method: R fn(REALfolderItem item, args...)
+ *   global method:     R fn(args...)
+ *   destructor:        void dtor(REALobject self)
+ * An object's instance data lies at (char *)self + def->forSystemUse. */
+
 #ifdef __cplusplus
 }
 #endif
