@@ -143,4 +143,79 @@ typedef void (*DrawPictureProc)(REALgraphics g, REALpicture p, int32_t x, int32_
 }
 #endif
 
+/* The plug-in's side: the exported entry and globals (plain names), then
+ * wrappers around the host services and helpers over host values. The
+ * wrappers and helpers are C++ and hidden; only the names in
+ * host/exports.map leave the library. A host-side program that includes
+ * this header for the records alone defines GIFQVR_HOST_SIDE. */
+#ifndef GIFQVR_HOST_SIDE
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+HOST_API extern REALResolver gResolver;
+HOST_API extern double rbversion_rbversion;
+HOST_API void REALPluginMain(REALResolver resolver);
+
+#ifdef __cplusplus
+}
+
+/* Service wrappers: each resolves its service once, on first success, and
+ * returns 0/null (or does nothing) while the host does not offer it. */
+int32_t REALRegisterClass(REALclassDefinition *definition);
+int32_t REALRegisterClassExtension(REALclassDefinition *definition);
+int32_t REALRegisterMethod(REALmethodDefinition *definition);
+REALobject REALnewInstance(const char *className);
+void REALLockObject(REALobject obj);
+void REALUnlockObject(REALobject obj);
+void REALLockString(REALstring str);
+void REALUnlockString(REALstring str);
+REALstring originalREALBuildString(const char *bytes, int32_t length);
+void REALSetStringEncoding(REALstring str, uint32_t encoding);
+REALstring REALConvertString(REALstring str, uint32_t encoding);
+uint32_t REALGetFontEncoding(const char *fontName);
+REALstring REALpathFromFolderItem(REALfolderItem item);
+REALmemoryBlock REALNewMemoryBlock(int32_t size);
+void *REALMemoryBlockGetPtr(REALmemoryBlock block);
+int32_t REALMemoryBlockGetSize(REALmemoryBlock block);
+REALpicture REALBuildPictureFromBuffer(int32_t width, int32_t height,
+    int32_t pixelType, void *buffer, int32_t rowBytes);
+REALpicture REALGetPictureMask(REALpicture pic, RBBoolean create);
+REALgraphics REALGetPictureGraphics(REALpicture pic);
+void *REALLoadObjectMethod(REALobject obj, const char *declaration);
+
+/* A host string read in place: its bytes and their count; none for nil. */
+inline const char *REALStringBytes(REALstring str)
+{
+    return (str && str->buffer) ? str->buffer + 1 : nullptr;
+}
+inline int32_t REALStringLength(REALstring str)
+{
+    return (str && str->buffer) ? str->length : 0;
+}
+
+/* A singly linked list of host objects, each locked once by the list. */
+struct MyListData {
+    MyListData *next;
+    REALobject object;
+};
+int32_t MyListAppend(MyListData **list, REALobject object);
+int32_t MyListCount(MyListData *list);
+REALobject MyListGet(MyListData *list, int32_t index); /* one new reference */
+void MyListFree(MyListData **list);
+
+/* Builders of new host values (one reference for the caller), null for
+ * empty input. */
+REALmemoryBlock REALBuildMemoryblock(const void *bytes, int32_t length);
+REALstring REALBuildUnicodeString(const void *bytes, uint32_t length, uint32_t encoding);
+
+/* Folder items as stdio streams; the caller closes the stream. A buffer
+ * size of 0 or less keeps the default buffering. */
+FILE *OpenCFILEread(REALfolderItem item, int32_t bufferSize);
+FILE *OpenCFILEwrite(REALfolderItem item, int32_t bufferSize);
+FILE *OpenCFILEmode(REALfolderItem item, const char *mode, int32_t bufferSize);
+REALstring GetFolderItemPathWithSystemEncoding(REALfolderItem item);
+#endif /* __cplusplus */
+#endif /* GIFQVR_HOST_SIDE */
+
 #endif
