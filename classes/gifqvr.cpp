@@ -1,58 +1,168 @@
-// The GIFQVR class: placeholder until the class is implemented.
+// The GIFQVR class: a whole GIF file, either owning a loaded record or
+// holding the screen, header and blocks a script gave it.
 #include "classes/classes.h"
 
-int32_t GIFQVR_GetCount(REALobject, int32_t)
+#include <stdio.h>
+
+#include "picture/picture.h"
+
+namespace {
+
+int32_t HeaderLength(const Gif *gif)
 {
-    return 0;
+    int32_t length = 0;
+    while (length < static_cast<int32_t>(sizeof gif->header) && gif->header[length])
+        ++length;
+    return length;
 }
 
-REALobject GIFQVR_GetScreen(REALobject, int32_t)
+} // namespace
+
+int32_t GIFQVR_GetCount(REALobject self, int32_t)
 {
-    return nullptr;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return 0;
+    if (data->gif)
+        return data->gif->block_count;
+    return MyListCount(data->blocks);
 }
 
-void GIFQVR_SetScreen(REALobject, int32_t, REALobject)
+REALobject GIFQVR_GetScreen(REALobject self, int32_t)
 {
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return nullptr;
+    if (data->gif && data->gif->screen) {
+        REALobject view = MakeGifScreenView(data->gif->screen, self);
+        if (view)
+            return view;
+    }
+    if (data->screen)
+        REALLockObject(data->screen);
+    return data->screen;
 }
 
-REALstring GIFQVR_GetHeader(REALobject, int32_t)
+void GIFQVR_SetScreen(REALobject self, int32_t, REALobject value)
 {
-    return nullptr;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return;
+    // Lock before unlocking, so setting the same object again cannot free it.
+    if (value)
+        REALLockObject(value);
+    if (data->screen)
+        REALUnlockObject(data->screen);
+    data->screen = value;
 }
 
-void GIFQVR_SetHeader(REALobject, int32_t, REALstring)
+REALstring GIFQVR_GetHeader(REALobject self, int32_t)
 {
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return nullptr;
+    if (data->gif) {
+        int32_t length = HeaderLength(data->gif);
+        return REALBuildUnicodeString(data->gif->header, static_cast<uint32_t>(length),
+                                      kREALTextEncodingASCII);
+    }
+    if (data->header)
+        REALLockString(data->header);
+    return data->header;
 }
 
-REALobject GIFQVR_Block(REALobject, int32_t)
+void GIFQVR_SetHeader(REALobject self, int32_t, REALstring value)
 {
-    return nullptr;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return;
+    if (value)
+        REALLockString(value);
+    if (data->header)
+        REALUnlockString(data->header);
+    data->header = value;
 }
 
-void GIFQVR_Add(REALobject, REALobject)
+REALobject GIFQVR_Block(REALobject self, int32_t index)
 {
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return nullptr;
+    const Gif *gif = data->gif;
+    // Unsigned, so a negative index is out of range.
+    if (gif && gif->block_count > 0 && gif->blocks &&
+        static_cast<uint32_t>(index) < static_cast<uint32_t>(gif->block_count) &&
+        gif->blocks[index]) {
+        REALobject view = MakeGifBlockView(gif->blocks[index], self);
+        if (view)
+            return view;
+    }
+    return MyListGet(data->blocks, index);
 }
 
-REALpicture GIFQVR_MakeFirstPicture(REALobject)
+void GIFQVR_Add(REALobject self, REALobject block)
 {
-    return nullptr;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (data && block)
+        MyListAppend(&data->blocks, block);
 }
 
-REALpicture GIFQVR_MakeFirstMask(REALobject)
+REALpicture GIFQVR_MakeFirstPicture(REALobject self)
 {
-    return nullptr;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return nullptr;
+    return MakePictureFromGifPicture(data->gif, FindFirstGifPicture(data->gif));
 }
 
-REALpicture GIFQVR_MakeFirstPictureWithMask(REALobject)
+REALpicture GIFQVR_MakeFirstMask(REALobject self)
 {
-    return nullptr;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return nullptr;
+    GifPicture *image = FindFirstGifPicture(data->gif);
+    if (!image)
+        return nullptr;
+    return MakeMaskFromGifPicture(image, FindBGColor(data->gif, image));
 }
 
-RBBoolean GIFQVR_Print(REALobject, REALfolderItem)
+REALpicture GIFQVR_MakeFirstPictureWithMask(REALobject self)
 {
-    return 0;
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return nullptr;
+    return MakePictureWithMask(data->gif, FindFirstGifPicture(data->gif));
 }
 
-void GIFQVR_Destructor(REALobject)
+RBBoolean GIFQVR_Print(REALobject self, REALfolderItem file)
 {
+    GIFQVRData *data = GetGIFQVRData(self);
+    // Without a record there is nothing to dump; leave any existing file alone.
+    if (!data || !data->gif || !file)
+        return 0;
+    FILE *stream = OpenCFILEwrite(file, 0);
+    if (!stream)
+        return 0;
+    print_gif(stream, data->gif);
+    bool written = !ferror(stream);
+    if (fclose(stream) != 0)
+        written = false;
+    return written ? 1 : 0;
+}
+
+void GIFQVR_Destructor(REALobject self)
+{
+    GIFQVRData *data = GetGIFQVRData(self);
+    if (!data)
+        return;
+    if (data->gif)
+        del_gif(data->gif);
+    data->gif = nullptr;
+    MyListFree(&data->blocks);
+    if (data->screen)
+        REALUnlockObject(data->screen);
+    data->screen = nullptr;
+    if (data->header)
+        REALUnlockString(data->header);
+    data->header = nullptr;
 }

@@ -130,3 +130,16 @@ REALpicture MakeMaskFromGifPicture(const GifPicture *image, int32_t index)
     }
     return RenderPictureWriter(&writer);
 }
+
+REALpicture MakePictureWithMask(const Gif *gif, const GifPicture *image)
+{
+    REALpicture picture = MakePictureFromGifPicture(gif, image);
+    if (!picture)
+        return nullptr;
+    REALpicture mask = MakeMaskFromGifPicture(image, FindBGColor(gif, image));
+    // Without a mask the picture is still usable, only fully opaque.
+    AddPictureMask(picture, mask, LastWidth, LastHeight);
+    if (mask)
+        REALUnlockObject(reinterpret_cast<REALobject>(mask));
+    return picture;
+}

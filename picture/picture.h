@@ -36,6 +36,9 @@ REALpicture MakePictureFromGifPictureAndGifPalette(const GifPicture *image, cons
 REALpicture MakePictureFromGifPicture(const Gif *gif, const GifPicture *image);
 int32_t FindBGColor(const Gif *gif, const GifPicture *image);
 REALpicture MakeMaskFromGifPicture(const GifPicture *image, int32_t index);
+/* The image as a picture with the mask of its transparent index attached;
+ * null when it cannot be coloured. */
+REALpicture MakePictureWithMask(const Gif *gif, const GifPicture *image);
 
 /* Size of the image last turned into a picture; the mask of that picture is
  * attached with this size within the same host call. */
