@@ -1,0 +1,70 @@
+/* Reference-holding fields of the scripting objects: a setter keeps the new
+ * value locked and lets go of the old one; a getter hands the host a
+ * reference of its own. */
+#ifndef GIFQVR_CLASSES_OBJECT_SLOTS_H
+#define GIFQVR_CLASSES_OBJECT_SLOTS_H
+
+#include "classes/classes.h"
+
+// Lock before unlocking, so storing the value already held cannot free it.
+inline void ReplaceObject(REALobject *slot, REALobject value)
+{
+    if (value)
+        REALLockObject(value);
+    if (*slot)
+        REALUnlockObject(*slot);
+    *slot = value;
+}
+
+inline void ReplaceMemoryBlock(REALmemoryBlock *slot, REALmemoryBlock value)
+{
+    if (value)
+        REALLockObject(reinterpret_cast<REALobject>(value));
+    if (*slot)
+        REALUnlockObject(reinterpret_cast<REALobject>(*slot));
+    *slot = value;
+}
+
+inline void ReplaceString(REALstring *slot, REALstring value)
+{
+    if (value)
+        REALLockString(value);
+    if (*slot)
+        REALUnlockString(*slot);
+    *slot = value;
+}
+
+inline REALobject ShareObject(REALobject value)
+{
+    if (value)
+        REALLockObject(value);
+    return value;
+}
+
+inline REALstring ShareString(REALstring value)
+{
+    if (value)
+        REALLockString(value);
+    return value;
+}
+
+inline void ReleaseObject(REALobject *slot)
+{
+    if (*slot)
+        REALUnlockObject(*slot);
+    *slot = nullptr;
+}
+
+// "Palette" of a screen or picture: a fresh view of the record's table when
+// there is one (and the host makes it), else the stored object.
+inline REALobject PaletteObject(GifPalette *table, REALobject owner, REALobject stored)
+{
+    if (table) {
+        REALobject view = MakeGifPaletteView(table, owner);
+        if (view)
+            return view;
+    }
+    return ShareObject(stored);
+}
+
+#endif
