@@ -1,0 +1,437 @@
+// The built plug-in loaded as the host loads it: what the host receives at
+// start-up (order, names, types, access, declarations), and where each
+// class's members keep their values.
+#include "standin_host/standin_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using standin::Args;
+using standin::ClassInfo;
+using standin::Host;
+using standin::JournalEntry;
+using standin::Kind;
+using standin::Value;
+
+namespace {
+
+Host &host() { return Host::instance(); }
+
+// Each scenario loads its own copy of the library, so that it starts with
+// empty service slots and globals, as after a fresh load.
+std::string LoadFreshCopy()
+{
+    static int copies = 0;
+    std::string path = "/tmp/plugin_host_copy_" + std::to_string(getpid()) + "_" +
+                       std::to_string(copies++) + ".so";
+    {
+        std::ifstream in(GIFQVR_PLUGIN_FILE, std::ios::binary);
+        std::ofstream out(path, std::ios::binary);
+        out << in.rdbuf();
+    }
+    host().forgetRegistrations();
+    host().clearJournal();
+    EXPECT_TRUE(host().loadPlugin(path)) << path;
+    unlink(path.c_str()); // stays mapped
+    return path;
+}
+
+// ----------------------------------------------------- what the spec lists
+
+struct Prop {
+    const char *name, *type;
+    bool writable;
+};
+struct Meth {
+    const char *declaration;
+    bool setterForm;
+};
+struct ExpectedClass {
+    const char *name, *record;
+    std::vector<Prop> properties;
+    std::vector<Meth> methods;
+};
+
+const std::vector<ExpectedClass> &Expected()
+{
+    static const std::vector<ExpectedClass> classes = {
+        {"GIFQVR", "GifClass",
+         {{"Count", "Integer", false}, {"Screen", "GifScreenQVR", true}, {"Header", "String", true}},
+         {{"Block(index as integer) as GifBlockQVR", false},
+          {"Add(block as GifBlockQVR)", false},
+          {"MakeFirstPicture as picture", false},
+          {"MakeFirstMask as picture", false},
+          {"MakeFirstPictureWithMask as picture", false},
+          {"Print(file as folderitem) as boolean", false}}},
+        {"GifPictureQVR", "GifPictureClass",
+         {{"Left", "Integer", true}, {"Top", "Integer", true}, {"Width", "Integer", true},
+          {"Height", "Integer", true}, {"Interlace", "Boolean", true}, {"Sorted", "Boolean", true},
+          {"PaletteDepth", "Integer", true}, {"Palette", "GifPaletteQVR", true},
+          {"Data", "Memoryblock", true}},
+         {{"PixelData(row as integer) as memoryblock", false},
+          {"MakePicture as picture", false},
+          {"MakeMask as picture", false},
+          {"MakeMask(TransparentColorIndex as integer) as picture", false}}},
+        {"GifDataQVR", "GifDataClass",
+         {{"Length", "Integer", false}, {"DataString", "String", true},
+          {"DataMemory", "Memoryblock", true}},
+         {}},
+        {"GifBlockQVR", "GifBlockClass",
+         {{"Intro", "Integer", true}, {"Extension", "GifExtensionQVR", true},
+          {"Picture", "GifPictureQVR", true}},
+         {}},
+        {"GifScreenQVR", "GifScreenClass",
+         {{"Width", "Integer", true}, {"Height", "Integer", true},
+          {"ColorResolution", "Integer", true}, {"Sorted", "Boolean", true},
+          {"PaletteDepth", "Integer", true}, {"Palette", "GifPaletteQVR", true},
+          {"BackgroundColor", "Integer", true}, {"Aspect", "Integer", true}},
+         {}},
+        {"GifPaletteQVR", "GifPaletteClass",
+         {{"Count", "Integer", true}},
+         {{"Value(index as integer) as color", true},
+          {"Blue(index as integer) as integer", true},
+          {"Green(index as integer) as integer", true},
+          {"Red(index as integer) as integer", true}}},
+        {"GifExtensionQVR", "GifExtensionClass",
+         {{"Count", "Integer", false}, {"Marker", "Integer", true}},
+         {{"Data(index as integer) as GifDataQVR", false}, {"Add(data as GifDataQVR)", false}}},
+    };
+    return classes;
+}
+
+// Instance data as the host sees it: 32-bit integers, one-byte booleans,
+// pointer-sized handles, in the listed order.
+struct GifLayout { void *gif, *blocks, *screen, *header; };
+struct ScreenLayout {
+    void *record, *owner;
+    int32_t width, height, colorResolution;
+    uint8_t sorted;
+    int32_t paletteDepth, backgroundColor, aspect;
+    void *palette;
+};
+struct PaletteLayout {
+    void *record, *owner;
+    int32_t count;
+    uint8_t colours[256][4];
+};
+struct BlockLayout { void *record, *owner; int32_t intro; void *extension, *picture; };
+struct ExtensionLayout { void *record, *owner; int32_t marker; void *data; };
+struct DataLayout { void *record, *owner, *string; };
+struct PictureLayout {
+    void *record, *owner;
+    int32_t left, top, width, height;
+    uint8_t sorted;
+    int32_t paletteDepth;
+    uint8_t interlace;
+    void *palette, *data;
+};
+
+size_t ExpectedSize(const std::string &name)
+{
+    if (name == "GIFQVR") return sizeof(GifLayout);
+    if (name == "GifScreenQVR") return sizeof(ScreenLayout);
+    if (name == "GifPaletteQVR") return sizeof(PaletteLayout);
+    if (name == "GifBlockQVR") return sizeof(BlockLayout);
+    if (name == "GifExtensionQVR") return sizeof(ExtensionLayout);
+    if (name == "GifDataQVR") return sizeof(DataLayout);
+    return sizeof(PictureLayout);
+}
+
+long Find(JournalEntry::Type type, const std::string &name, bool last = false)
+{
+    const std::vector<JournalEntry> &journal = host().journal();
+    long found = -1;
+    for (size_t i = 0; i < journal.size(); i++)
+        if (journal[i].type == type && journal[i].name == name) {
+            found = static_cast<long>(i);
+            if (!last)
+                break;
+        }
+    return found;
+}
+
+int Count(JournalEntry::Type type, const std::string &name)
+{
+    int n = 0;
+    for (const JournalEntry &e : host().journal())
+        n += e.type == type && e.name == name;
+    return n;
+}
+
+// ----------------------------------------------------------------- tests
+
+class Loaded : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host().restoreAll();
+        before = host().snapshot();
+    }
+    void TearDown() override
+    {
+        host().restoreAll();
+        EXPECT_EQ("", host().audit(before));
+    }
+    standin::Snapshot before;
+};
+
+using StartUp = Loaded;
+
+TEST_F(StartUp, AnnouncesVersionAndReadsHostVersionBeforeAnyClass)
+{
+    host().setVersion(2021.5);
+    std::string path = LoadFreshCopy();
+
+    ASSERT_EQ(1, Count(JournalEntry::Call, "RegisterPluginVersion"));
+    long version = Find(JournalEntry::Call, "RegisterPluginVersion");
+    ASSERT_FALSE(host().journal()[version].numbers.empty());
+    EXPECT_EQ(9, host().journal()[version].numbers[0]);
+    long askVersion = Find(JournalEntry::Lookup, "REALGetRBVersion");
+    long firstClass = Find(JournalEntry::Call, "PluginRegisterClass");
+    ASSERT_GE(firstClass, 0);
+    EXPECT_LT(version, askVersion);
+    EXPECT_LT(askVersion, firstClass);
+
+    auto *rbversion = static_cast<double *>(host().pluginSymbol(path, "rbversion_rbversion"));
+    ASSERT_NE(nullptr, rbversion);
+    EXPECT_EQ(2021.5, *rbversion);
+    auto *resolver = static_cast<REALResolver *>(host().pluginSymbol(path, "gResolver"));
+    ASSERT_NE(nullptr, resolver);
+    EXPECT_EQ(reinterpret_cast<void *>(Host::resolver()), reinterpret_cast<void *>(*resolver));
+}
+
+TEST_F(StartUp, RegistersClassesThenFolderitemMethodsThenGlobalMethods)
+{
+    LoadFreshCopy();
+    std::vector<const ClassInfo *> classes = host().classes();
+    ASSERT_EQ(Expected().size(), classes.size());
+    for (size_t i = 0; i < classes.size(); i++)
+        EXPECT_EQ(Expected()[i].name, classes[i]->name) << "class " << i;
+
+    EXPECT_EQ(7, Count(JournalEntry::Call, "PluginRegisterClass"));
+    EXPECT_EQ(1, Count(JournalEntry::Call, "PluginRegisterClassExtension"));
+    EXPECT_EQ(2, Count(JournalEntry::Call, "PluginRegisterMethod"));
+    long lastClass = Find(JournalEntry::Call, "PluginRegisterClass", true);
+    long extension = Find(JournalEntry::Call, "PluginRegisterClassExtension");
+    long firstGlobal = Find(JournalEntry::Call, "PluginRegisterMethod");
+    EXPECT_LT(lastClass, extension);
+    EXPECT_LT(extension, firstGlobal);
+
+    std::vector<const ClassInfo *> extensions = host().extensions();
+    ASSERT_EQ(1u, extensions.size());
+    const ClassInfo &folderitem = *extensions[0];
+    EXPECT_EQ("Folderitem", folderitem.name);
+    EXPECT_EQ(9u, folderitem.definition->version);
+    EXPECT_EQ(0u, folderitem.definition->dataSize);
+    EXPECT_EQ(nullptr, folderitem.definition->destructor);
+    EXPECT_TRUE(folderitem.properties.empty());
+    ASSERT_EQ(2u, folderitem.methods.size());
+    EXPECT_EQ("OpenAsGIFQVR as GIFQVR", folderitem.methods[0].declaration);
+    EXPECT_EQ("SaveAsGIFQVR(data as GIFQVR) as boolean", folderitem.methods[1].declaration);
+
+    std::vector<const standin::MethodInfo *> globals = host().globalMethods();
+    ASSERT_EQ(2u, globals.size());
+    EXPECT_EQ("GifStringToPictureQVR(data as string) as Picture", globals[0]->declaration);
+    EXPECT_EQ("GifStringToGifQVR(data as string) as GIFQVR", globals[1]->declaration);
+    for (const standin::MethodInfo *m : {&folderitem.methods[0], &folderitem.methods[1], globals[0], globals[1]}) {
+        EXPECT_NE(nullptr, m->function) << m->declaration;
+        EXPECT_EQ(nullptr, m->setter) << m->declaration;
+        EXPECT_EQ(0u, m->definition->mFlags) << m->declaration;
+    }
+}
+
+TEST_F(StartUp, EachClassIsRegisteredExactlyAsListed)
+{
+    std::string path = LoadFreshCopy();
+    std::vector<intptr_t> offsets;
+    for (const ExpectedClass &want : Expected()) {
+        SCOPED_TRACE(want.name);
+        const ClassInfo *got = host().findClass(want.name);
+        ASSERT_NE(nullptr, got);
+        const REALclassDefinition *def = got->definition;
+        // The exported record is the one the host took and wrote into.
+        EXPECT_EQ(host().pluginSymbol(path, want.record), static_cast<const void *>(def));
+        EXPECT_EQ(9u, def->version);
+        EXPECT_EQ(nullptr, def->superName);
+        EXPECT_EQ(nullptr, def->constructor);
+        EXPECT_NE(nullptr, def->destructor);
+        EXPECT_EQ(ExpectedSize(want.name), def->dataSize);
+        EXPECT_EQ(got->offset, def->forSystemUse);
+        offsets.push_back(def->forSystemUse);
+
+        ASSERT_EQ(want.properties.size(), got->properties.size());
+        for (size_t i = 0; i < want.properties.size(); i++) {
+            const standin::PropertyInfo &p = got->properties[i];
+            EXPECT_EQ(want.properties[i].name, p.name);
+            EXPECT_EQ(want.properties[i].type, p.type) << p.name;
+            EXPECT_NE(nullptr, p.getter) << p.name;
+            EXPECT_EQ(want.properties[i].writable, p.setter != nullptr) << p.name;
+        }
+        ASSERT_EQ(want.methods.size(), got->methods.size());
+        for (size_t i = 0; i < want.methods.size(); i++) {
+            const standin::MethodInfo &m = got->methods[i];
+            EXPECT_EQ(want.methods[i].declaration, m.declaration);
+            EXPECT_NE(nullptr, m.function) << m.declaration;
+            EXPECT_EQ(want.methods[i].setterForm, m.setter != nullptr) << m.declaration;
+            EXPECT_EQ(0u, m.definition->mFlags) << m.declaration;
+        }
+    }
+    // The stand-in gives every class its own offset; the access checks
+    // below rely on it.
+    for (size_t i = 0; i < offsets.size(); i++)
+        for (size_t j = i + 1; j < offsets.size(); j++)
+            EXPECT_NE(offsets[i], offsets[j]);
+}
+
+TEST_F(StartUp, WithoutHostVersionEverythingStillRegisters)
+{
+    host().withdraw("REALGetRBVersion");
+    std::string path = LoadFreshCopy();
+    EXPECT_EQ(0.0, *static_cast<double *>(host().pluginSymbol(path, "rbversion_rbversion")));
+    EXPECT_EQ(7u, host().classes().size());
+    EXPECT_EQ(1u, host().extensions().size());
+    EXPECT_EQ(2u, host().globalMethods().size());
+}
+
+TEST_F(StartUp, WithoutPluginVersionServiceEverythingStillRegisters)
+{
+    host().withdraw("RegisterPluginVersion");
+    LoadFreshCopy();
+    EXPECT_EQ(0, Count(JournalEntry::Call, "RegisterPluginVersion"));
+    EXPECT_EQ(7u, host().classes().size());
+    EXPECT_EQ(1u, host().extensions().size());
+    EXPECT_EQ(2u, host().globalMethods().size());
+}
+
+TEST_F(StartUp, WithoutClassRegistrationTheRestStillRegisters)
+{
+    host().withdraw("PluginRegisterClass");
+    LoadFreshCopy();
+    EXPECT_EQ(0u, host().classes().size());
+    EXPECT_EQ(0, Count(JournalEntry::Call, "PluginRegisterClass"));
+    // Asked once per class: a missing service is not kept.
+    EXPECT_EQ(7, Count(JournalEntry::Lookup, "PluginRegisterClass"));
+    EXPECT_EQ(1u, host().extensions().size());
+    EXPECT_EQ(2u, host().globalMethods().size());
+}
+
+// Each class keeps its values in its own instance data: a value set through
+// the host is found at the class's own offset, in the listed field.
+class InstanceData : public Loaded {
+protected:
+    static void SetUpTestSuite() { LoadFreshCopy(); }
+    template <typename Layout>
+    static Layout *Fields(const Value &object)
+    {
+        return static_cast<Layout *>(host().instanceData(object));
+    }
+};
+
+TEST_F(InstanceData, GifQvrFields)
+{
+    Value gif = host().newInstance("GIFQVR");
+    Value header = host().string("GIF89a", standin::kEncodingASCII);
+    Value screen = host().newInstance("GifScreenQVR");
+    host().set(gif, "Header", header);
+    host().set(gif, "Screen", screen);
+    EXPECT_EQ(header.handle(), Fields<GifLayout>(gif)->header);
+    EXPECT_EQ(screen.handle(), Fields<GifLayout>(gif)->screen);
+    EXPECT_EQ(nullptr, Fields<GifLayout>(gif)->gif);
+    EXPECT_EQ("GIF89a", host().text(host().get(gif, "Header")));
+}
+
+TEST_F(InstanceData, ScreenFields)
+{
+    Value screen = host().newInstance("GifScreenQVR");
+    host().set(screen, "Width", Value::integer(321));
+    host().set(screen, "Height", Value::integer(-7));
+    host().set(screen, "ColorResolution", Value::integer(5));
+    host().set(screen, "Sorted", Value::boolean(true));
+    host().set(screen, "PaletteDepth", Value::integer(3));
+    host().set(screen, "BackgroundColor", Value::integer(200));
+    host().set(screen, "Aspect", Value::integer(49));
+    ScreenLayout *f = Fields<ScreenLayout>(screen);
+    EXPECT_EQ(321, f->width);
+    EXPECT_EQ(-7, f->height);
+    EXPECT_EQ(5, f->colorResolution);
+    EXPECT_EQ(1, f->sorted);
+    EXPECT_EQ(3, f->paletteDepth);
+    EXPECT_EQ(200, f->backgroundColor);
+    EXPECT_EQ(49, f->aspect);
+    EXPECT_EQ(321, host().get(screen, "Width").asInteger());
+}
+
+TEST_F(InstanceData, PaletteFields)
+{
+    Value palette = host().newInstance("GifPaletteQVR");
+    host().set(palette, "Count", Value::integer(77));
+    host().assign(palette, "Value(index as integer) as color", {Value::integer(5)}, Value::color(0x102030));
+    PaletteLayout *f = Fields<PaletteLayout>(palette);
+    EXPECT_EQ(77, f->count);
+    EXPECT_EQ(0x10, f->colours[5][1]);
+    EXPECT_EQ(0x20, f->colours[5][2]);
+    EXPECT_EQ(0x30, f->colours[5][3]);
+    EXPECT_EQ(77, host().get(palette, "Count").asInteger());
+}
+
+TEST_F(InstanceData, BlockExtensionAndDataFields)
+{
+    Value block = host().newInstance("GifBlockQVR");
+    Value extension = host().newInstance("GifExtensionQVR");
+    Value picture = host().newInstance("GifPictureQVR");
+    Value data = host().newInstance("GifDataQVR");
+    Value bytes = host().string(std::string("\x01\x02\x03", 3), standin::kEncodingRaw);
+    host().set(block, "Intro", Value::integer(0x21));
+    host().set(block, "Extension", extension);
+    host().set(block, "Picture", picture);
+    host().set(extension, "Marker", Value::integer(0xF9));
+    host().set(data, "DataString", bytes);
+    host().call(extension, "Add(data as GifDataQVR)", {data});
+
+    BlockLayout *b = Fields<BlockLayout>(block);
+    EXPECT_EQ(0x21, b->intro);
+    EXPECT_EQ(extension.handle(), b->extension);
+    EXPECT_EQ(picture.handle(), b->picture);
+    ExtensionLayout *e = Fields<ExtensionLayout>(extension);
+    EXPECT_EQ(0xF9, e->marker);
+    EXPECT_NE(nullptr, e->data);
+    EXPECT_EQ(bytes.handle(), Fields<DataLayout>(data)->string);
+    EXPECT_EQ(1, host().get(extension, "Count").asInteger());
+    EXPECT_EQ(3, host().get(data, "Length").asInteger());
+}
+
+TEST_F(InstanceData, PictureFields)
+{
+    Value picture = host().newInstance("GifPictureQVR");
+    Value palette = host().newInstance("GifPaletteQVR");
+    Value pixels = host().memoryBlock(std::string(6, '\x01'));
+    host().set(picture, "Left", Value::integer(11));
+    host().set(picture, "Top", Value::integer(12));
+    host().set(picture, "Width", Value::integer(3));
+    host().set(picture, "Height", Value::integer(2));
+    host().set(picture, "Sorted", Value::boolean(true));
+    host().set(picture, "PaletteDepth", Value::integer(4));
+    host().set(picture, "Interlace", Value::boolean(true));
+    host().set(picture, "Palette", palette);
+    host().set(picture, "Data", pixels);
+    PictureLayout *f = Fields<PictureLayout>(picture);
+    EXPECT_EQ(11, f->left);
+    EXPECT_EQ(12, f->top);
+    EXPECT_EQ(3, f->width);
+    EXPECT_EQ(2, f->height);
+    EXPECT_EQ(1, f->sorted);
+    EXPECT_EQ(4, f->paletteDepth);
+    EXPECT_EQ(1, f->interlace);
+    EXPECT_EQ(palette.handle(), f->palette);
+    EXPECT_EQ(pixels.handle(), f->data);
+    EXPECT_EQ(11, host().get(picture, "Left").asInteger());
+}
+
+} // namespace
