@@ -1,0 +1,474 @@
+#include "support.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <sstream>
+
+namespace readtest {
+
+CodeWriter::CodeWriter(int root)
+    : root_(root), clear_(1 << root), next_(clear_ + 2), width_(root + 1), limit_(1 << width_) {}
+
+void CodeWriter::put_bits(int value, int width) {
+    acc_ |= (unsigned)value << count_;
+    count_ += width;
+    while (count_ >= 8) {
+        out_.push_back((unsigned char)(acc_ & 0xFF));
+        acc_ >>= 8;
+        count_ -= 8;
+    }
+}
+
+void CodeWriter::put(int code) {
+    put_bits(code, width_);
+    next_++;
+    if (next_ > limit_ && width_ < 12) {
+        limit_ <<= 1;
+        width_++;
+    }
+    if (code == clear_) {
+        next_ = clear_ + 2;
+        width_ = root_ + 1;
+        limit_ = 1 << width_;
+    }
+}
+
+Bytes CodeWriter::bits() const {
+    Bytes all = out_;
+    if (count_ > 0) all.push_back((unsigned char)(acc_ & 0xFF));
+    return all;
+}
+
+Bytes CodeWriter::image_data(int block) const {
+    Bytes data{(unsigned char)root_};
+    Bytes blocks = sub_blocks(bits(), block);
+    data.insert(data.end(), blocks.begin(), blocks.end());
+    return data;
+}
+
+Bytes sub_blocks(const Bytes &payload, int block) {
+    Bytes out;
+    for (size_t at = 0; at < payload.size(); at += (size_t)block) {
+        size_t n = payload.size() - at < (size_t)block ? payload.size() - at : (size_t)block;
+        out.push_back((unsigned char)n);
+        out.insert(out.end(), payload.begin() + (long)at, payload.begin() + (long)(at + n));
+    }
+    out.push_back(0);
+    return out;
+}
+
+Bytes lzw_image_data(const Bytes &pixels, int root, bool defer_clear, int block) {
+    CodeWriter w(root);
+    const int clear = w.clear();
+    std::map<int, int> strings;  // (code << 8 | pixel) -> code
+    int free_code = clear + 2;
+    w.put(clear);
+    if (pixels.empty()) {
+        w.put(w.end());
+        return w.image_data(block);
+    }
+    int current = pixels[0];
+    for (size_t i = 1; i < pixels.size(); i++) {
+        int key = current << 8 | pixels[i];
+        auto found = strings.find(key);
+        if (found != strings.end()) {
+            current = found->second;
+            continue;
+        }
+        w.put(current);
+        if (free_code < 4096) {
+            strings[key] = free_code++;
+        } else if (!defer_clear) {
+            w.put(clear);
+            strings.clear();
+            free_code = clear + 2;
+        }
+        current = pixels[i];
+    }
+    w.put(current);
+    w.put(w.end());
+    return w.image_data(block);
+}
+
+GifBytes &GifBytes::text(const std::string &s) {
+    b.insert(b.end(), s.begin(), s.end());
+    return *this;
+}
+GifBytes &GifBytes::byte(int v) {
+    b.push_back((unsigned char)v);
+    return *this;
+}
+GifBytes &GifBytes::word(int v) { return byte(v & 0xFF).byte(v >> 8 & 0xFF); }
+GifBytes &GifBytes::raw(const Bytes &more) {
+    b.insert(b.end(), more.begin(), more.end());
+    return *this;
+}
+GifBytes &GifBytes::screen(int width, int height, int packed, int bg, int aspect) {
+    return word(width).word(height).byte(packed).byte(bg).byte(aspect);
+}
+GifBytes &GifBytes::table(int entries, int seed) {
+    for (int i = 0; i < entries; i++) byte(i * seed).byte(i * 3 + seed).byte(255 - i);
+    return *this;
+}
+GifBytes &GifBytes::image(int left, int top, int width, int height, int packed) {
+    return byte(0x2C).word(left).word(top).word(width).word(height).byte(packed);
+}
+GifBytes &GifBytes::extension(int label, const std::vector<Bytes> &blocks) {
+    byte(0x21).byte(label);
+    for (const Bytes &block : blocks) byte((int)block.size()).raw(block);
+    return byte(0);
+}
+
+Bytes pixels_of(const GifPicture *pic) {
+    Bytes all;
+    if (!pic->rows) return all;
+    for (int r = 0; r < pic->height; r++) all.insert(all.end(), pic->rows[r], pic->rows[r] + pic->width);
+    return all;
+}
+
+std::vector<int> file_row_order(int height, bool interlaced) {
+    std::vector<int> order;
+    if (!interlaced) {
+        for (int r = 0; r < height; r++) order.push_back(r);
+        return order;
+    }
+    const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; pass++)
+        for (int r = start[pass]; r < height; r += step[pass]) order.push_back(r);
+    return order;
+}
+
+GifPtr read_memory(const Bytes &bytes, bool first_picture_only) {
+    GifStream s = {bytes.data(), (int32_t)bytes.size(), 0, NULL};
+    GifPtr gif(new_gif());
+    if (first_picture_only)
+        read_one_gif_picture(&s, gif.get());
+    else
+        read_gif(&s, gif.get());
+    return gif;
+}
+
+GifPtr read_through_file(const Bytes &bytes) {
+    FILE *f = tmpfile();
+    if (!f) return GifPtr();
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
+    rewind(f);
+    GifStream s = {NULL, 0, 0, f};
+    GifPtr gif(new_gif());
+    read_gif(&s, gif.get());
+    fclose(f);
+    return gif;
+}
+
+namespace {
+
+template <typename T> void append(T ***array, int32_t *count, T *item) {
+    *array = static_cast<T **>(realloc(*array, (size_t)(*count + 1) * sizeof(T *)));
+    (*array)[(*count)++] = item;
+}
+
+// The container walk both test readers share; `picture` reads one image
+// block after its introducer.
+template <typename ReadPicture>
+GifPtr walk_file(const Bytes &bytes, ReadPicture picture) {
+    GifStream s = {bytes.data(), (int32_t)bytes.size(), 0, NULL};
+    auto take = [&]() -> int { return s.stream_pos < s.stream_size ? bytes[(size_t)s.stream_pos++] : 0; };
+    GifPtr gif(new_gif());
+    for (int i = 0; i < 6; i++) gif->header[i] = (char)take();
+    if (memcmp(gif->header, "GIF", 3) != 0) return gif;
+    GifScreen *sc = gif->screen;
+    sc->width = read_gif_int(&s);
+    sc->height = read_gif_int(&s);
+    int packed = take();
+    sc->has_cmap = packed >> 7;
+    sc->color_res = (packed >> 4 & 7) + 1;
+    sc->sorted = packed >> 3 & 1;
+    sc->cmap_depth = (packed & 7) + 1;
+    sc->bgcolour = take();
+    sc->aspect = take();
+    if (sc->has_cmap) {
+        sc->cmap->length = 1 << sc->cmap_depth;
+        read_gif_palette(&s, sc->cmap);
+    }
+    for (;;) {
+        int intro = take();
+        if (intro != 0x2C && intro != 0x21) break;
+        GifBlock *block = new_gif_block();
+        block->intro = intro;
+        if (intro == 0x21) {
+            block->ext = new_gif_extension();
+            block->ext->marker = take();
+            while (GifData *d = read_gif_data(&s)) append(&block->ext->data, &block->ext->data_count, d);
+        } else {
+            block->pic = new_gif_picture();
+            GifPicture *p = block->pic;
+            p->left = read_gif_int(&s);
+            p->top = read_gif_int(&s);
+            p->width = read_gif_int(&s);
+            p->height = read_gif_int(&s);
+            int flags = take();
+            p->has_cmap = flags >> 7;
+            p->interlace = flags >> 6 & 1;
+            p->sorted = flags >> 5 & 1;
+            p->reserved = flags >> 3 & 3;
+            if (p->has_cmap) {
+                p->cmap_depth = (flags & 7) + 1;
+                p->cmap->length = 1 << p->cmap_depth;
+                read_gif_palette(&s, p->cmap);
+            }
+            if (p->height > 0) {
+                p->rows = static_cast<unsigned char **>(calloc((size_t)p->height, sizeof(unsigned char *)));
+                for (int r = 0; r < p->height; r++)
+                    p->rows[r] = static_cast<unsigned char *>(calloc((size_t)p->width + 1, 1));
+            }
+            picture(&s, p);
+        }
+        append(&gif->blocks, &gif->block_count, block);
+    }
+    return gif;
+}
+
+// Taking one data byte, as the decoder does.
+struct RefBits {
+    GifStream *s;
+    int done = 0, pos = 0, len = 0;
+    unsigned char block[256] = {};
+    int take_byte() {
+        auto take = [&]() -> int {
+            return s->stream_pos < s->stream_size ? s->stream_data[s->stream_pos++] : 0;
+        };
+        if (done) return 0;
+        if (pos == len) {
+            len = take();
+            if (len == 0) {
+                done = 1;
+                return 0;
+            }
+            for (int i = 0; i < len; i++) block[i] = (unsigned char)take();
+            pos = 1;
+            return block[0];
+        }
+        return block[pos++];
+    }
+};
+
+const int kNoCode = 4098;
+
+struct RefDecoder {
+    RefBits in;
+    int root, clear, end, next, width, limit, last = kNoCode, pending = 0, nbits = 0;
+    unsigned bits = 0;
+    unsigned char stack[4100] = {}, suffix[4096] = {};
+    int prefix[4096];
+
+    explicit RefDecoder(GifStream *s, int root_size) : root(root_size) {
+        in.s = s;
+        clear = 1 << root;
+        end = clear + 1;
+        next = clear + 2;
+        width = root + 1;
+        limit = 1 << width;
+        for (int &p : prefix) p = kNoCode;
+    }
+    int code() {
+        while (nbits < width) {
+            bits |= (unsigned)in.take_byte() << nbits;
+            nbits += 8;
+        }
+        int c = (int)(bits & ((1u << width) - 1));
+        bits >>= width;
+        nbits -= width;
+        next++;
+        if (next > limit && width <= 11) {
+            limit *= 2;
+            width++;
+        }
+        return c;
+    }
+    int first_pixel(int c) {
+        for (int links = 0; c > clear && c < 4096 && links < 4096; links++) c = prefix[c];
+        return c & 0xFF;
+    }
+    // One row; an early end leaves last as it was and nothing pending.
+    void line(unsigned char *row, int length) {
+        int i = 0, lst = last, pend = pending;
+        if (pend > 0 && length > 0) {
+            while (pend > 0 && i < length) row[i++] = stack[--pend];
+            if (i == length) {
+                pending = pend;
+                return;
+            }
+        }
+        while (i < length) {
+            int c = code();
+            if (c == end) {
+                if (i == length - 1) last = lst;
+                pending = 0;
+                return;
+            }
+            if (c == clear) {
+                for (int &p : prefix) p = kNoCode;
+                next = end + 1;
+                width = root + 1;
+                limit = 1 << width;
+                lst = last = kNoCode;
+                continue;
+            }
+            if (c < clear) {
+                row[i++] = (unsigned char)c;
+            } else {
+                if (c > 4095) break;
+                int t = c;
+                if (prefix[c] == kNoCode) {
+                    if (c != next - 2 || lst == kNoCode) break;
+                    int p = first_pixel(lst);
+                    stack[pend++] = (unsigned char)p;
+                    suffix[next - 2] = (unsigned char)p;
+                    t = lst;
+                }
+                int pushed = 0;
+                for (; t > clear && t <= 4095 && pushed < 4096; pushed++) {
+                    stack[pend++] = suffix[t];
+                    t = prefix[t];
+                }
+                if (pushed >= 4094 || t > 4095) break;
+                stack[pend++] = (unsigned char)t;
+                while (i < length && pend > 0) row[i++] = stack[--pend];
+            }
+            if (lst != kNoCode && next - 2 <= 4095) {
+                prefix[next - 2] = lst;
+                suffix[next - 2] = (unsigned char)(c == next - 2 ? first_pixel(lst) : first_pixel(c));
+            }
+            lst = c;
+        }
+        if (i < length) {  // stopped
+            pending = 0;
+            return;
+        }
+        last = lst;
+        pending = pend;
+    }
+};
+
+void skip_sub_blocks(GifStream *s) {
+    while (GifData *d = read_gif_data(s)) del_gif_data(d);
+}
+
+}  // namespace
+
+GifPtr reference_read(const Bytes &bytes) {
+    return walk_file(bytes, [](GifStream *s, GifPicture *p) {
+        int root = s->stream_pos < s->stream_size ? s->stream_data[s->stream_pos++] : 0;
+        if (root > 11) {
+            skip_sub_blocks(s);
+            return;
+        }
+        RefDecoder d(s, root);
+        if (p->width == 0 || p->height == 0) {
+            skip_sub_blocks(s);
+            return;
+        }
+        for (int r : file_row_order(p->height, p->interlace)) d.line(p->rows[r], p->width);
+        while (d.in.len != 0) {
+            d.in.len = s->stream_pos < s->stream_size ? s->stream_data[s->stream_pos++] : 0;
+            for (int i = 0; i < d.in.len; i++) s->stream_pos += s->stream_pos < s->stream_size;
+        }
+    });
+}
+
+GifPtr read_row_by_row(const Bytes &bytes) {
+    return walk_file(bytes, [](GifStream *s, GifPicture *p) {
+        GifDecoder *d = new_gif_decoder();
+        init_gif_decoder(s, d);
+        if (p->width > 0)
+            for (int r : file_row_order(p->height, p->interlace)) read_gif_line(s, d, p->rows[r], p->width);
+        if (!d->blocks_done) skip_sub_blocks(s);
+        del_gif_decoder(d);
+    });
+}
+
+namespace {
+
+std::string palette_difference(const char *what, const GifPalette *a, const GifPalette *b) {
+    std::ostringstream out;
+    if (a->length != b->length) {
+        out << what << " length " << a->length << " vs " << b->length;
+        return out.str();
+    }
+    for (int i = 0; i < a->length; i++) {
+        const Colour &x = a->colours[i], &y = b->colours[i];
+        if (x.red != y.red || x.green != y.green || x.blue != y.blue) {
+            out << what << " entry " << i << " differs";
+            return out.str();
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string gif_difference(const Gif *a, const Gif *b) {
+    std::ostringstream out;
+    if (memcmp(a->header, b->header, 8) != 0) return "header";
+    const GifScreen *sa = a->screen, *sb = b->screen;
+    const int32_t fa[] = {sa->width, sa->height, sa->has_cmap, sa->color_res, sa->sorted,
+                          sa->cmap_depth, sa->bgcolour, sa->aspect};
+    const int32_t fb[] = {sb->width, sb->height, sb->has_cmap, sb->color_res, sb->sorted,
+                          sb->cmap_depth, sb->bgcolour, sb->aspect};
+    if (memcmp(fa, fb, sizeof fa) != 0) return "screen fields";
+    std::string d = palette_difference("global table", sa->cmap, sb->cmap);
+    if (!d.empty()) return d;
+    if (a->block_count != b->block_count) {
+        out << "block count " << a->block_count << " vs " << b->block_count;
+        return out.str();
+    }
+    for (int i = 0; i < a->block_count; i++) {
+        const GifBlock *x = a->blocks[i], *y = b->blocks[i];
+        out.str("");
+        out << "block " << i << ": ";
+        if (x->intro != y->intro || !x->pic != !y->pic || !x->ext != !y->ext) return out.str() + "kind";
+        if (x->ext) {
+            if (x->ext->marker != y->ext->marker || x->ext->data_count != y->ext->data_count)
+                return out.str() + "extension label or sub-block count";
+            for (int k = 0; k < x->ext->data_count; k++) {
+                const GifData *p = x->ext->data[k], *q = y->ext->data[k];
+                if (p->length != q->length || memcmp(p->bytes, q->bytes, (size_t)p->length) != 0)
+                    return out.str() + "sub-block " + std::to_string(k);
+            }
+        }
+        if (x->pic) {
+            const GifPicture *p = x->pic, *q = y->pic;
+            const int32_t ga[] = {p->left, p->top, p->width, p->height, p->has_cmap,
+                                  p->interlace, p->sorted, p->reserved, p->cmap_depth};
+            const int32_t gb[] = {q->left, q->top, q->width, q->height, q->has_cmap,
+                                  q->interlace, q->sorted, q->reserved, q->cmap_depth};
+            if (memcmp(ga, gb, sizeof ga) != 0) return out.str() + "descriptor";
+            d = palette_difference("local table", p->cmap, q->cmap);
+            if (!d.empty()) return out.str() + d;
+            if (!p->rows != !q->rows) return out.str() + "rows present in one only";
+            for (int r = 0; p->rows && r < p->height; r++)
+                for (int c = 0; c < p->width; c++)
+                    if (p->rows[r][c] != q->rows[r][c]) {
+                        out << "pixel (" << c << "," << r << ") " << (int)p->rows[r][c] << " vs "
+                            << (int)q->rows[r][c];
+                        return out.str();
+                    }
+        }
+    }
+    return "";
+}
+
+Bytes file_bytes(const std::string &path) {
+    Bytes bytes;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    unsigned char chunk[65536];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.insert(bytes.end(), chunk, chunk + n);
+    fclose(f);
+    return bytes;
+}
+
+}  // namespace readtest
