@@ -264,9 +264,10 @@ GifPicture *MakeGifPicture(REALobject object)
         free(image);
         return nullptr;
     }
-    // A negative size makes an image without pixels.
-    image->width = data->width > 0 ? data->width : 0;
-    image->height = data->height > 0 ? data->height : 0;
+    // A negative size makes an empty image rather than 65535-odd pixels.
+    bool empty = data->width < 0 || data->height < 0;
+    image->width = empty ? 0 : data->width;
+    image->height = empty ? 0 : data->height;
     image->left = data->left;
     image->top = data->top;
     image->cmap_depth = data->paletteDepth;
