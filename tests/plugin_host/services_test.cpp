@@ -129,7 +129,7 @@ struct WrapperCase {
 };
 
 REALclassDefinition probeClasses[8];
-char probeNames[8][16];
+char probeNames[8][32];
 int probeUsed = 0;
 
 // A fresh class record per call: the host keeps every record it takes.

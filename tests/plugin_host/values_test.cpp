@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <stdio_ext.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -330,17 +331,34 @@ TEST_F(Files, WriteWhereNoFileCanBeMadeGivesNull)
     EXPECT_EQ(nullptr, OpenCFILEwrite(item.folderItem(), 0));
 }
 
-TEST_F(Files, ModeAndBufferSizeReachTheStream)
+TEST_F(Files, ModeReachesTheStream)
 {
     std::string path = Write("append.gif", "ab");
     Value item = host().folderItem(path);
-    FILE *file = OpenCFILEmode(item.folderItem(), "ab", 4096);
+    FILE *file = OpenCFILEmode(item.folderItem(), "ab", 0);
     ASSERT_NE(nullptr, file);
     fputs("cd", file);
-    // Fully buffered: nothing reaches the file before the stream is closed.
-    EXPECT_EQ("ab", Read(path));
     fclose(file);
     EXPECT_EQ("abcd", Read(path));
+}
+
+// The C library sets up a stream's buffer on its first transfer unless the
+// opener asked for full buffering, which sets it up at once.
+TEST_F(Files, OnlyAPositiveBufferSizeAsksForFullBuffering)
+{
+    Value item = host().folderItem(Write("in.gif", "GIF89a"));
+    for (int32_t size : {0, -5}) {
+        FILE *file = OpenCFILEread(item.folderItem(), size);
+        ASSERT_NE(nullptr, file);
+        EXPECT_EQ(0u, __fbufsize(file)) << size;
+        fclose(file);
+    }
+    FILE *file = OpenCFILEread(item.folderItem(), 8192);
+    ASSERT_NE(nullptr, file);
+    EXPECT_GT(__fbufsize(file), 0u);
+    EXPECT_EQ(0, __flbf(file));
+    EXPECT_EQ('G', fgetc(file));
+    fclose(file);
 }
 
 TEST_F(Files, UnconvertiblePathOpensNothing)
