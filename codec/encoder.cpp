@@ -15,10 +15,6 @@ const uint32_t kHashMask = 0x1FFF;
 /* Stands in for the rows of a picture that has none. */
 const unsigned char kZeroRow[256] = {0};
 
-inline uint32_t hash_slot(uint32_t key) {
-    return ((key >> 12) ^ key) & kHashMask;
-}
-
 void clear_table(GifEncoder *e) {
     memset(e->hash_table, 0xFF, sizeof e->hash_table);
 }
@@ -111,39 +107,55 @@ void encode_line(FILE *f, GifEncoder *e, const unsigned char *pixels, int32_t le
     int32_t nbits = e->bit_count;
     int32_t blen = e->block_len;
 
+    /* The slot of key (cur << 8) | p is ((key >> 12) ^ key) & 0x1FFF, that
+     * is base ^ p with base = ((cur & 0x1F) << 8) ^ (cur >> 4). A found
+     * entry gives the next base straight from its low bits, which keeps the
+     * chain from one lookup to the next short. */
+    uint32_t base = ((cur & 0x1F) << 8) ^ (cur >> 4);
     for (; i < length; i++) {
         const uint32_t p = pixels[i];
-        const uint32_t key = (cur << 8) + p;
-        uint32_t slot = hash_slot(key);
-        uint32_t entry;
-        for (;;) {
-            entry = table[slot];
-            if ((entry >> 12) == key || (entry >> 12) == kEmptyKey) break;
+        const uint32_t key = (cur << 8) | p;
+        uint32_t slot = base ^ p;
+        uint32_t entry = table[slot];
+        while ((entry >> 12) != key) {
+            if ((entry >> 12) == kEmptyKey) break;
             slot = (slot + 1) & kHashMask;
+            entry = table[slot];
         }
         if ((entry >> 12) == key) {
             cur = entry & 0xFFF;
+            base = ((entry << 8) & 0x1F00) ^ ((entry >> 4) & 0xFF);
             continue;
         }
 
         /* No longer string: write the code of the one matched so far. */
         bits |= cur << nbits;
         nbits += width;
-        while (nbits >= 8) {
-            if (blen >= 255) {
-                e->block_len = blen;
-                put_block(f, e);
-                blen = 0;
+        if (blen < 254) {
+            /* Room for the two bytes a code of at most 12 bits can fill. */
+            while (nbits >= 8) {
+                block[blen++] = (unsigned char)bits;
+                bits >>= 8;
+                nbits -= 8;
             }
-            block[blen++] = (unsigned char)bits;
-            bits >>= 8;
-            nbits -= 8;
+        } else {
+            while (nbits >= 8) {
+                if (blen >= 255) {
+                    e->block_len = blen;
+                    put_block(f, e);
+                    blen = 0;
+                }
+                block[blen++] = (unsigned char)bits;
+                bits >>= 8;
+                nbits -= 8;
+            }
         }
         if (next >= limit) {
             width++;
             limit = 1 << width;
         }
         cur = p;
+        base = ((p & 0x1F) << 8) ^ (p >> 4);
 
         if (next < kMaxCode) {
             table[slot] = (key << 12) | (uint32_t)next;
@@ -184,16 +196,25 @@ void flush_encoder(FILE *f, GifEncoder *e) {
 
 /* Bits needed by the largest pixel value, found as the bits of the OR of
  * all pixels; the scan stops once all 8 are needed. */
+unsigned or_bytes(const unsigned char *row, int32_t width) {
+    uint64_t wide = 0;
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        uint64_t word;
+        memcpy(&word, row + x, 8);
+        wide |= word;
+    }
+    unsigned acc = 0;
+    for (; x < width; x++) acc |= row[x];
+    for (int k = 0; k < 8; k++) acc |= (unsigned)(wide >> (8 * k)) & 0xFF;
+    return acc;
+}
+
 int32_t pixel_bits(const GifPicture *pic) {
     if (!pic->rows || pic->width <= 0) return 0;
     unsigned all = 0;
-    for (int32_t r = 0; r < pic->height && all < 0x80; r++) {
-        const unsigned char *row = pic->rows[r];
-        if (!row) continue;
-        unsigned acc = 0;
-        for (int32_t x = 0; x < pic->width; x++) acc |= row[x];
-        all |= acc;
-    }
+    for (int32_t r = 0; r < pic->height && all < 0x80; r++)
+        if (pic->rows[r]) all |= or_bytes(pic->rows[r], pic->width);
     int32_t n = 0;
     while (all) {
         n++;
