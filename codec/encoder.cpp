@@ -111,7 +111,7 @@ void encode_line(FILE *f, GifEncoder *e, const unsigned char *pixels, int32_t le
      * is base ^ p with base = ((cur & 0x1F) << 8) ^ (cur >> 4). A found
      * entry gives the next base straight from its low bits, which keeps the
      * chain from one lookup to the next short. */
-    uint32_t base = ((cur & 0x1F) << 8) ^ (cur >> 4);
+    uint32_t base = (((cur & 0x1F) << 8) ^ (cur >> 4)) & kHashMask;
     for (; i < length; i++) {
         const uint32_t p = pixels[i];
         const uint32_t key = (cur << 8) | p;
@@ -189,6 +189,7 @@ void encode_line(FILE *f, GifEncoder *e, const unsigned char *pixels, int32_t le
 }
 
 void flush_encoder(FILE *f, GifEncoder *e) {
+    if (e->root_size < 2) return;  /* never set up */
     if (e->current_code != NO_STRING) put_code(f, e, e->current_code);
     put_code(f, e, e->end_code);
     put_code(f, e, FLUSH_CODE);
@@ -296,6 +297,7 @@ void write_gif_picture(GifStream *stream, GifPicture *picture) {
 }
 
 void init_gif_encoder(GifStream *stream, GifEncoder *encoder, int32_t depth) {
+    if (!encoder) return;
     FILE *f = gif_sink_lock(stream);
     init_encoder(f, encoder, depth);
     gif_sink_unlock(f);
@@ -303,19 +305,21 @@ void init_gif_encoder(GifStream *stream, GifEncoder *encoder, int32_t depth) {
 
 void write_gif_line(GifStream *stream, GifEncoder *encoder,
                     const unsigned char *pixels, int32_t length) {
-    if (!pixels) return;
+    if (!encoder || !pixels) return;
     FILE *f = gif_sink_lock(stream);
     encode_line(f, encoder, pixels, length);
     gif_sink_unlock(f);
 }
 
 void flush_gif_encoder(GifStream *stream, GifEncoder *encoder) {
+    if (!encoder) return;
     FILE *f = gif_sink_lock(stream);
     flush_encoder(f, encoder);
     gif_sink_unlock(f);
 }
 
 void write_gif_code(GifStream *stream, GifEncoder *encoder, int32_t code) {
+    if (!encoder) return;
     FILE *f = gif_sink_lock(stream);
     put_code(f, encoder, code);
     gif_sink_unlock(f);

@@ -83,6 +83,7 @@ void write_gif_screen(GifStream *stream, GifScreen *screen) {
 /* Standing alone the table has no depth field to match, so it is padded to
  * the smallest that holds it. */
 void write_gif_palette(GifStream *stream, GifPalette *palette) {
+    if (!palette) return;
     FILE *f = gif_sink_lock(stream);
     gif_put_table(f, palette, gif_table_depth(palette, 1));
     gif_sink_unlock(f);
