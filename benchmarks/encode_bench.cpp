@@ -19,7 +19,7 @@
 #include "codec/gif.h"
 
 #ifndef GIFQVR_CORPUS_DIR
-#define GIFQVR_CORPUS_DIR "build/native/corpus"
+#define GIFQVR_CORPUS_DIR "corpus"
 #endif
 
 namespace {

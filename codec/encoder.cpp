@@ -111,11 +111,11 @@ void encode_line(FILE *f, GifEncoder *e, const unsigned char *pixels, int32_t le
      * is base ^ p with base = ((cur & 0x1F) << 8) ^ (cur >> 4). A found
      * entry gives the next base straight from its low bits, which keeps the
      * chain from one lookup to the next short. */
-    uint32_t base = (((cur & 0x1F) << 8) ^ (cur >> 4)) & kHashMask;
+    size_t base = (((cur & 0x1F) << 8) ^ (cur >> 4)) & kHashMask;
     for (; i < length; i++) {
         const uint32_t p = pixels[i];
         const uint32_t key = (cur << 8) | p;
-        uint32_t slot = base ^ p;
+        size_t slot = base ^ p;
         uint32_t entry = table[slot];
         while ((entry >> 12) != key) {
             if ((entry >> 12) == kEmptyKey) break;
