@@ -113,34 +113,49 @@ bool decoder_usable(const GifDecoder *d) {
            (d->last_code == NO_CODE || (d->last_code >= 0 && d->last_code < kTableSize));
 }
 
-/* Derives lengths and first pixels from the record's table. An entry whose
- * prefix is not an earlier defined code is taken as undefined. */
+/* Derives lengths and first pixels from the record's table, whose entries
+ * above the one the last code defined are undefined. An entry whose prefix
+ * is not an earlier defined code is taken as undefined. */
 void derive_facts(GifDecoder *d, CodeFacts *f) {
     int32_t clear = d->clear_code;
     for (int32_t c = 0; c < clear; c++) {
         f->length[c] = 1;
         f->first[c] = (unsigned char)c;
     }
-    f->length[clear] = f->length[clear + 1] = 0;
-    for (int32_t c = clear + 2; c < kTableSize; c++) {
+    int32_t defined_end = d->next_code - 1 < kTableSize ? d->next_code - 1 : kTableSize;
+    int32_t c = clear;
+    f->length[c++] = 0;
+    f->length[c++] = 0;
+    for (; c < defined_end; c++) {
         int32_t p = d->prefix[c];
         bool defined = p >= 0 && p < c && f->length[p] != 0;
         f->length[c] = defined ? (uint16_t)(f->length[p] + 1) : 0;
         f->first[c] = defined ? f->first[p] : 0;
     }
+    memset(f->length + c, 0, (size_t)(kTableSize - c) * sizeof f->length[0]);
     if (d->last_code != NO_CODE && f->length[d->last_code] == 0) d->last_code = NO_CODE;
 }
 
 enum RowEnd { ROW_FILLED, ROW_DATA_USED_UP };
 
-/* Writes the string of an entry to `to` (it fits in the row). With a place
- * to copy from the string is copied in 8-byte steps, which may write up to
- * 7 bytes past its end and read as far past its source; `kRowsPersist`
- * promises both are row slack or pixels not yet decoded. */
+/* Single pixels as strings to copy from, like any other code's. */
+struct PixelStrings {
+    unsigned char at[256 + kRowSlack];
+};
+constexpr PixelStrings make_pixel_strings() {
+    PixelStrings p{};
+    for (int v = 0; v < 256; v++) p.at[v] = (unsigned char)v;
+    return p;
+}
+constexpr PixelStrings kPixelStrings = make_pixel_strings();
+
+/* Writes the `n` pixels of a code's string to `to` (they fit in the row).
+ * With a place to copy from, the string is copied in 8-byte steps, which
+ * may write up to 7 bytes past its end and read as far past its source;
+ * `kRowsPersist` promises both are row slack or pixels not yet decoded. */
 template <bool kRowsPersist>
-inline void put_string(const GifDecoder *d, const CodeFacts *f, const unsigned char **copy_from,
-                       int32_t code, unsigned char *to) {
-    int32_t n = f->length[code];
+inline void put_string(const GifDecoder *d, const unsigned char **copy_from, int32_t code,
+                       int32_t n, unsigned char *to) {
     if (kRowsPersist && copy_from[code]) {
         const unsigned char *from = copy_from[code];
         for (int32_t k = 0; k < n; k += 8) {
@@ -191,6 +206,8 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
     int32_t limit = d->width_limit;
     int32_t last = d->last_code;
     int32_t last_kept = last;  /* what an early end leaves in the record */
+    int32_t last_length = last != NO_CODE ? lengths[last] : 0;
+    unsigned char last_first = last != NO_CODE ? firsts[last] : 0;
     const unsigned char *last_at = NULL;  /* the previous string, if whole in this row */
     Bits b = load_bits(d);
     RowEnd result = ROW_FILLED;
@@ -209,31 +226,43 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
         b.count -= width;
         count_code(&next, &width, &limit);
 
+        int32_t n = lengths[code];
         unsigned char lead;  /* first pixel of this code's string */
         const unsigned char *at;  /* where the string went, if whole in the row */
-        if (code < clear) {
-            lead = (unsigned char)code;
+        if (n != 0 && n <= length - i) {
+            /* A pixel or a defined entry that fits: the common case. */
             at = row + i;
-            row[i++] = lead;
-        } else if (code > end) {
-            int32_t n = lengths[code];
-            bool repeat = n == 0;  /* the entry being defined: last's string and its first pixel */
+            put_string<kRowsPersist>(d, copy_from, code, n, row + i);
+            lead = firsts[code];
+            i += n;
+        } else if (code == clear) {
+            forget_entries(d, f);
+            next = end + 1;
+            width = d->root_size + 1;
+            limit = 1 << width;
+            last = last_kept = NO_CODE;
+            last_at = NULL;
+            continue;
+        } else if (code == end) {
+            /* Only a row one pixel short keeps its previous code. */
+            if (i == length - 1) last_kept = last;
+            goto stop;
+        } else {
+            /* The entry being defined (last's string and its first pixel),
+             * or a string longer than what is left of the row. */
+            bool repeat = n == 0;
             if (repeat) {
                 if (code != next - 2 || last == NO_CODE) goto stop;
-                n = lengths[last] + 1;
-                lead = firsts[last];
+                n = last_length + 1;
+                lead = last_first;
             } else {
                 lead = firsts[code];
             }
             int32_t room = length - i;
             unsigned char *to = row + i;
             if (n <= room) {
-                if (repeat) {
-                    put_string<kRowsPersist>(d, f, copy_from, last, to);
-                    to[n - 1] = lead;
-                } else {
-                    put_string<kRowsPersist>(d, f, copy_from, code, to);
-                }
+                put_string<kRowsPersist>(d, copy_from, last, last_length, to);
+                to[n - 1] = lead;
                 at = to;
                 i += n;
             } else {
@@ -259,18 +288,6 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
                 at = NULL;
                 i = length;
             }
-        } else if (code == clear) {
-            forget_entries(d, f);
-            next = end + 1;
-            width = d->root_size + 1;
-            limit = 1 << width;
-            last = last_kept = NO_CODE;
-            last_at = NULL;
-            continue;
-        } else {
-            /* An end code; only a row one pixel short keeps its previous code. */
-            if (i == length - 1) last_kept = last;
-            goto stop;
         }
 
         /* Once the table is full, codes go on without defining entries. */
@@ -278,11 +295,13 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
             int32_t entry = next - 2;
             prefix[entry] = last;
             suffix[entry] = lead;
-            lengths[entry] = (uint16_t)(lengths[last] + 1);
-            firsts[entry] = firsts[last];
+            lengths[entry] = (uint16_t)(last_length + 1);
+            firsts[entry] = last_first;
             if (kRowsPersist) copy_from[entry] = last_at;
         }
         last = code;
+        last_length = n;
+        last_first = lead;
         last_at = at;
     }
 
@@ -375,6 +394,7 @@ GifReadOutcome gif_read_picture_checked(GifStream *s, GifPicture *pic) {
     init_gif_decoder(s, &w->decoder);
     if (decoder_usable(&w->decoder)) {
         derive_facts(&w->decoder, &w->facts);
+        for (int32_t c = 0; c < w->decoder.clear_code; c++) w->copy_from[c] = kPixelStrings.at + (c & 0xFF);
         if (pic->width > 0 && pic->height > 0) decode_rows(s, w, pic);
     }
     /* The rest of the data, up to its terminator; also for an image without

@@ -112,6 +112,13 @@ TEST(Strings, KwKwK) {
     EXPECT_EQ(decode(one_image(8, 1, codes(2, {4, 1, 2, 6, 8, 5}))), (Bytes{1, 2, 1, 2, 1, 2, 1, 0}));
 }
 
+TEST(Strings, PixelCodesAbove255KeepTheirLow8Bits) {
+    // Root 9: 300 and 301 are pixels 44 and 45; 514 is "300 301".
+    EXPECT_EQ(decode(one_image(7, 1, codes(9, {512, 300, 301, 514, 300, 1, 513}))),
+              (Bytes{44, 45, 44, 45, 44, 1, 0}));
+    EXPECT_EQ(decode(one_image(3, 1, codes(11, {2048, 2047, 2050, 2049}))), (Bytes{255, 255, 255}));
+}
+
 TEST(Strings, SurplusPixelsStartTheNextRow) {
     // Rows of 3: 1, 2, then "1 2" across the row end, then 3, 0.
     Bytes data = codes(2, {4, 1, 2, 6, 3, 0, 5});

@@ -144,6 +144,7 @@ std::vector<int> file_row_order(int height, bool interlaced) {
 GifPtr read_memory(const Bytes &bytes, bool first_picture_only) {
     GifStream s = {bytes.data(), (int32_t)bytes.size(), 0, NULL};
     GifPtr gif(new_gif());
+    if (!gif) return gif;
     if (first_picture_only)
         read_one_gif_picture(&s, gif.get());
     else
@@ -281,7 +282,7 @@ struct RefDecoder {
         int c = (int)(bits & ((1u << width) - 1));
         bits >>= width;
         nbits -= width;
-        next++;
+        next += next < 0x7FFFFFFF;
         if (next > limit && width <= 11) {
             limit *= 2;
             width++;

@@ -1,0 +1,60 @@
+// Reads arbitrary bytes as a GIF file from memory. Besides crashes, leaks
+// and sanitizer reports it fails when the records differ from those of the
+// plain stack-based decoder, or of the exported row-by-row decoder.
+//
+// The heap is capped per input (calloc and realloc are wrapped for this
+// program), so that a declared giant image meets the exhausted-heap path
+// instead of the machine's memory; such an input is only read, not compared.
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "codec/gif.h"
+#include "tests/codec_read/support.h"
+
+namespace {
+
+const size_t kHeapCap = 256u << 10;
+// The exported row decoder derives its table afresh for every row: only
+// worth it for images of few rows.
+const int32_t kRowByRowLimit = 2048;
+bool capped = false;
+size_t given = 0;
+
+bool refuse(size_t bytes) {
+    if (!capped) return false;
+    given += bytes;
+    return given > kHeapCap;
+}
+
+void expect_same(const Gif *ours, const Gif *other, const char *what) {
+    std::string difference = readtest::gif_difference(ours, other);
+    if (difference.empty()) return;
+    fprintf(stderr, "differs from %s: %s\n", what, difference.c_str());
+    abort();
+}
+
+}  // namespace
+
+extern "C" void *__real_calloc(size_t n, size_t size);
+extern "C" void *__real_realloc(void *p, size_t size);
+extern "C" void *__wrap_calloc(size_t n, size_t size) { return refuse(n * size) ? NULL : __real_calloc(n, size); }
+extern "C" void *__wrap_realloc(void *p, size_t size) { return refuse(size) ? NULL : __real_realloc(p, size); }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    readtest::Bytes bytes(data, data + size);
+    given = 0;
+    capped = true;
+    readtest::GifPtr first = readtest::read_memory(bytes, true);
+    given = 0;
+    readtest::GifPtr ours = readtest::read_memory(bytes);
+    capped = false;
+    if (given > kHeapCap) return 0;
+    expect_same(ours.get(), readtest::reference_read(bytes).get(), "the plain decoder");
+    int32_t rows = 0;
+    for (int32_t i = 0; i < ours->block_count; i++)
+        if (ours->blocks[i]->pic) rows += ours->blocks[i]->pic->height;
+    if (rows <= kRowByRowLimit) expect_same(ours.get(), readtest::read_row_by_row(bytes).get(), "row-by-row decoding");
+    if (first && first->block_count > ours->block_count) abort();
+    return 0;
+}
