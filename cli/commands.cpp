@@ -85,6 +85,26 @@ std::string describeExtension(const Value &extension)
     return line;
 }
 
+// The graphic control block between the previous image and this one: its
+// block index (or -1) and in index its transparent index (or -1).
+int graphicControlBefore(const Value &gif, int block, int &index)
+{
+    index = -1;
+    for (int i = block - 1; i >= 0; i--) {
+        Value previous = call(gif, "Block", {Value::integer(i)});
+        if (!get(previous, "Picture").isNil())
+            return -1;
+        Value extension = get(previous, "Extension");
+        if (extension.isNil() || getInt(extension, "Marker") != 0xF9)
+            continue;
+        std::vector<std::string> data = subBlocks(extension);
+        if (!data.empty() && data[0].size() >= 4 && (data[0][0] & 1))
+            index = static_cast<unsigned char>(data[0][3]);
+        return i;
+    }
+    return -1;
+}
+
 std::string describeImage(const Value &gif, const Value &picture, int block, int globalEntries)
 {
     std::string line = "image " + std::to_string(getInt(picture, "Width")) + "x" +
@@ -99,6 +119,13 @@ std::string describeImage(const Value &gif, const Value &picture, int block, int
         line += ", no local table" + std::string(globalEntries > 0 ? "" : " and no global table to use");
     int transparent = transparentIndexBefore(gif, block);
     line += transparent < 0 ? ", no transparent index" : ", transparent index " + std::to_string(transparent);
+    // The plug-in's masks look only at the block just before the image; say
+    // so when the image's graphic control block is elsewhere or disagrees.
+    int control = -1;
+    int controlBlock = graphicControlBefore(gif, block, control);
+    if (controlBlock >= 0 && control != transparent)
+        line += " (its graphic control, block " + std::to_string(controlBlock) + ", gives " +
+                (control < 0 ? std::string("none") : std::to_string(control)) + ")";
     return line;
 }
 

@@ -255,6 +255,35 @@ TEST_F(CliOutputs, InfoReportsTheScreenAndEveryBlock)
         EXPECT_TRUE(matches(lines[3 + i], blocks[i])) << lines[3 + i];
 }
 
+TEST_F(CliOutputs, InfoPointsOutAGraphicControlThatMasksDoNotUse)
+{
+    // Masks take the transparent index from the block just before the image
+    // only, as some encoders do not place it.
+    const std::string app = "ImageMagick";
+    GifSpec s{8, 8, colours(4, 2)};
+    s.control(2)
+        .add(Extension{0xFF, {app, "gamma=0.45455"}})
+        .add(image(0, 0, 8, 8, 4, 1))
+        .control(3)
+        .add(Extension{0xFE, {"note"}})
+        .add(image(0, 0, 8, 8, 4, 2))
+        .control(1)
+        .add(image(0, 0, 8, 8, 4, 3));
+    std::string gif = path("elsewhere.gif");
+    writeGif(gif, s);
+    ToolRun run = tool({"info", gif});
+    ASSERT_TRUE(exitedCleanly(run));
+    ASSERT_EQ(0, run.status) << run.err;
+    const std::string fromApp = std::to_string(static_cast<unsigned char>(app[3]));
+    for (const std::string &line :
+         {"    2  image 8x8 at (0,0), not interlaced, no local table, transparent index " + fromApp +
+              " (its graphic control, block 0, gives 2)\n",
+          std::string("    5  image 8x8 at (0,0), not interlaced, no local table, no transparent index "
+                      "(its graphic control, block 3, gives 3)\n"),
+          std::string("    7  image 8x8 at (0,0), not interlaced, no local table, transparent index 1\n")})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+}
+
 TEST_F(CliOutputs, DumpIsTheCodecsDumpToAFileOrStandardOutput)
 {
     for (const Case &c : firstImageCases()) {
