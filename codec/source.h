@@ -34,8 +34,7 @@ static inline int32_t gif_take(GifStream *s) {
 static inline void gif_take_bytes(GifStream *s, unsigned char *to, int32_t n) {
     int32_t got = 0;
     if (s->stream_file) {
-        for (int c; got < n && (c = getc_unlocked(s->stream_file)) != EOF; got++)
-            to[got] = (unsigned char)c;
+        got = (int32_t)fread(to, 1, (size_t)n, s->stream_file);
     } else if (s->stream_data && s->stream_pos >= 0 && s->stream_pos < s->stream_size) {
         int32_t left = s->stream_size - s->stream_pos;
         got = n < left ? n : left;
