@@ -405,15 +405,14 @@ GifReadOutcome gif_read_picture_checked(GifStream *s, GifPicture *pic) {
 }
 
 void read_gif_picture(GifStream *stream, GifPicture *picture) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     gif_read_picture_checked(stream, picture);
-    gif_source_unlock(f);
 }
 
 /* A minimum code size above 11 leaves no room for the code table: the data
  * counts as empty and is skipped here; every code then reads as 0. */
 void init_gif_decoder(GifStream *stream, GifDecoder *d) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     d->root_size = gif_take(stream);
     d->blocks_done = 0;
     d->block_pos = 0;
@@ -434,12 +433,11 @@ void init_gif_decoder(GifStream *stream, GifDecoder *d) {
         gif_skip_sub_blocks(stream);
         d->blocks_done = 1;
     }
-    gif_source_unlock(f);
 }
 
 int32_t read_gif_code(GifStream *stream, GifDecoder *d) {
     if (!decoder_usable(d)) return 0;
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     Bits b = load_bits(d);
     fill_bits(stream, d, &b, d->code_width);
     int32_t code = (int32_t)(b.buffer & kCodeMask[d->code_width]);
@@ -447,7 +445,6 @@ int32_t read_gif_code(GifStream *stream, GifDecoder *d) {
     b.count -= d->code_width;
     store_bits(d, b);
     count_code(&d->next_code, &d->code_width, &d->width_limit);
-    gif_source_unlock(f);
     return code;
 }
 
@@ -457,9 +454,8 @@ void read_gif_line(GifStream *stream, GifDecoder *d, unsigned char *row, int32_t
         memset(row, 0, (size_t)length);
         return;
     }
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     CodeFacts facts;
     derive_facts(d, &facts);
     decode_row<false>(stream, d, &facts, NULL, row, length);
-    gif_source_unlock(f);
 }

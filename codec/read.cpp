@@ -146,51 +146,41 @@ bool gif_read_palette_checked(GifStream *s, GifPalette *palette) {
 }
 
 void read_gif(GifStream *stream, Gif *gif) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     read_file(stream, gif, false);
-    gif_source_unlock(f);
 }
 
 void read_one_gif_picture(GifStream *stream, Gif *gif) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     read_file(stream, gif, true);
-    gif_source_unlock(f);
 }
 
 void read_gif_screen(GifStream *stream, GifScreen *screen) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     read_screen(stream, screen);
-    gif_source_unlock(f);
 }
 
 void read_gif_palette(GifStream *stream, GifPalette *palette) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     gif_read_palette_checked(stream, palette);
-    gif_source_unlock(f);
 }
 
 void read_gif_block(GifStream *stream, GifBlock *block) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     read_block(stream, block);
-    gif_source_unlock(f);
 }
 
 void read_gif_extension(GifStream *stream, GifExtension *ext) {
-    FILE *f = gif_source_lock(stream);
+    GifSourceLock lock(stream);
     read_extension(stream, ext);
-    gif_source_unlock(f);
 }
 
 GifData *read_gif_data(GifStream *stream) {
-    FILE *f = gif_source_lock(stream);
-    GifData *data = read_data(stream);
-    gif_source_unlock(f);
-    return data;
+    GifSourceLock lock(stream);
+    return read_data(stream);
 }
 
 int32_t read_gif_int(GifStream *stream) {
-    FILE *f = gif_source_lock(stream);
-    int32_t value = gif_take_int(stream);
-    gif_source_unlock(f);
-    return value;
+    GifSourceLock lock(stream);
+    return gif_take_int(stream);
 }

@@ -9,15 +9,18 @@
 
 #include "codec/gif.h"
 
-static inline FILE *gif_source_lock(const GifStream *stream) {
-    FILE *f = stream->stream_file;
-    if (f) flockfile(f);
-    return f;
-}
-
-static inline void gif_source_unlock(FILE *f) {
-    if (f) funlockfile(f);
-}
+/* Holds the stream's file, if any, for the reader's lifetime. */
+struct GifSourceLock {
+    FILE *file;
+    explicit GifSourceLock(const GifStream *stream) : file(stream->stream_file) {
+        if (file) flockfile(file);
+    }
+    ~GifSourceLock() {
+        if (file) funlockfile(file);
+    }
+    GifSourceLock(const GifSourceLock &) = delete;
+    GifSourceLock &operator=(const GifSourceLock &) = delete;
+};
 
 static inline int32_t gif_take(GifStream *s) {
     if (s->stream_file) {
