@@ -98,11 +98,6 @@ std::vector<Case> firstImageCases()
     return cases;
 }
 
-TEST(CliTestSetup, ToolWasBuilt)
-{
-    EXPECT_TRUE(exists(GIFQVR_CLI)) << GIFQVR_CLI;
-}
-
 class CliOutputs : public CliTest {};
 
 TEST_F(CliOutputs, PngIsTheFirstImageInRgbaWithItsTransparency)
