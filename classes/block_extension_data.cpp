@@ -193,9 +193,7 @@ void GifDataQVR_SetDataMemory(REALobject self, int32_t, REALmemoryBlock value)
     GifDataQVRData *data = GetGifDataQVRData(self);
     if (!data)
         return;
-    if (data->string)
-        REALUnlockString(data->string);
-    data->string = nullptr;
+    ReleaseString(&data->string);
     if (!value)
         return;
     // A copy: later changes to the block do not reach the object.
@@ -213,7 +211,5 @@ void GifDataQVR_Destructor(REALobject self)
         return;
     ReleaseObject(&data->owner);
     data->record = nullptr;
-    if (data->string)
-        REALUnlockString(data->string);
-    data->string = nullptr;
+    ReleaseString(&data->string);
 }

@@ -1,6 +1,7 @@
 // The GIFQVR class: a whole GIF file, either owning a loaded record or
 // holding the screen, header and blocks a script gave it.
 #include "classes/classes.h"
+#include "classes/object_slots.h"
 
 #include <stdio.h>
 
@@ -38,22 +39,13 @@ REALobject GIFQVR_GetScreen(REALobject self, int32_t)
         if (view)
             return view;
     }
-    if (data->screen)
-        REALLockObject(data->screen);
-    return data->screen;
+    return ShareObject(data->screen);
 }
 
 void GIFQVR_SetScreen(REALobject self, int32_t, REALobject value)
 {
-    GIFQVRData *data = GetGIFQVRData(self);
-    if (!data)
-        return;
-    // Lock before unlocking, so setting the same object again cannot free it.
-    if (value)
-        REALLockObject(value);
-    if (data->screen)
-        REALUnlockObject(data->screen);
-    data->screen = value;
+    if (GIFQVRData *data = GetGIFQVRData(self))
+        ReplaceObject(&data->screen, value);
 }
 
 REALstring GIFQVR_GetHeader(REALobject self, int32_t)
@@ -66,21 +58,13 @@ REALstring GIFQVR_GetHeader(REALobject self, int32_t)
         return REALBuildUnicodeString(data->gif->header, static_cast<uint32_t>(length),
                                       kREALTextEncodingASCII);
     }
-    if (data->header)
-        REALLockString(data->header);
-    return data->header;
+    return ShareString(data->header);
 }
 
 void GIFQVR_SetHeader(REALobject self, int32_t, REALstring value)
 {
-    GIFQVRData *data = GetGIFQVRData(self);
-    if (!data)
-        return;
-    if (value)
-        REALLockString(value);
-    if (data->header)
-        REALUnlockString(data->header);
-    data->header = value;
+    if (GIFQVRData *data = GetGIFQVRData(self))
+        ReplaceString(&data->header, value);
 }
 
 REALobject GIFQVR_Block(REALobject self, int32_t index)
@@ -159,10 +143,6 @@ void GIFQVR_Destructor(REALobject self)
         del_gif(data->gif);
     data->gif = nullptr;
     MyListFree(&data->blocks);
-    if (data->screen)
-        REALUnlockObject(data->screen);
-    data->screen = nullptr;
-    if (data->header)
-        REALUnlockString(data->header);
-    data->header = nullptr;
+    ReleaseObject(&data->screen);
+    ReleaseString(&data->header);
 }

@@ -55,6 +55,13 @@ inline void ReleaseObject(REALobject *slot)
     *slot = nullptr;
 }
 
+inline void ReleaseString(REALstring *slot)
+{
+    if (*slot)
+        REALUnlockString(*slot);
+    *slot = nullptr;
+}
+
 // "Palette" of a screen or picture: a fresh view of the record's table when
 // there is one (and the host makes it), else the stored object.
 inline REALobject PaletteObject(GifPalette *table, REALobject owner, REALobject stored)
