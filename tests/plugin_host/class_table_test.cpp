@@ -1,7 +1,7 @@
 // The built plug-in loaded as the host loads it: what the host receives at
 // start-up (order, names, types, access, declarations), and where each
 // class's members keep their values.
-#include "standin_host/standin_host.h"
+#include "tests/plugin_host/standin_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,8 @@
 
 using standin::Args;
 using standin::ClassInfo;
-using standin::Host;
-using standin::JournalEntry;
-using standin::Kind;
-using standin::Value;
 
 namespace {
-
-Host &host() { return Host::instance(); }
 
 // Each scenario loads its own copy of the library, so that it starts with
 // empty service slots and globals, as after a fresh load.

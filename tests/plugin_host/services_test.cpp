@@ -3,8 +3,8 @@
 // ask again for a missing one; so each service here is first used in
 // this process by the test that checks it.
 #include "host/host.h"
-#include "standin_host/standin_host.h"
 #include "tests/plugin_host/entry_double.h"
+#include "tests/plugin_host/standin_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +14,8 @@
 #include <vector>
 
 using standin::Args;
-using standin::Host;
-using standin::JournalEntry;
-using standin::Kind;
-using standin::Value;
 
 namespace {
-
-Host &host() { return Host::instance(); }
 
 // Index of the n-th journal entry of a type and name, or -1.
 long Find(JournalEntry::Type type, const std::string &name, int nth = 0)

@@ -2,7 +2,7 @@
 // folder items opened as files: the host bridge compiled into this program
 // and run against the stand-in host.
 #include "host/host.h"
-#include "standin_host/standin_host.h"
+#include "tests/plugin_host/standin_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using standin::Host;
-using standin::JournalEntry;
-using standin::Kind;
-using standin::Value;
-
 namespace {
-
-Host &host() { return Host::instance(); }
 
 // Services that a test can make fail; otherwise they pass on to the host's
 // own. Installed before the plug-in first asks for them.
