@@ -125,26 +125,6 @@ Gif &Gif::trailer()
     return *this;
 }
 
-std::vector<uint8_t> rgb(const Pixels &pixels, const Palette &table)
-{
-    std::vector<uint8_t> out;
-    for (uint8_t p : pixels) {
-        uint32_t c = p < table.size() ? table[p] : 0;
-        out.push_back(static_cast<uint8_t>(c >> 16));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-        out.push_back(static_cast<uint8_t>(c));
-    }
-    return out;
-}
-
-std::vector<uint8_t> maskRgb(const Pixels &pixels, int index)
-{
-    std::vector<uint8_t> out;
-    for (uint8_t p : pixels)
-        out.insert(out.end(), 3, p == index ? 0xFF : 0x00);
-    return out;
-}
-
 std::string readFile(const std::string &path)
 {
     std::string out;

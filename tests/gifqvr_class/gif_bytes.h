@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expected_pixels.h"
+
 namespace gifbytes {
 
 using Palette = std::vector<uint32_t>; // 0xRRGGBB entries; size a power of 2, 2..256
@@ -32,11 +34,8 @@ private:
     std::string bytes_;
 };
 
-// The picture a host should make of the pixels through the table: 3 bytes
-// per pixel; indexes the table does not cover are black.
-std::vector<uint8_t> rgb(const Pixels &pixels, const Palette &table);
-// White where the pixel is the given index, black elsewhere.
-std::vector<uint8_t> maskRgb(const Pixels &pixels, int index);
+using expected_pixels::maskRgb;
+using expected_pixels::rgb;
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);

@@ -2,30 +2,13 @@
 // a block set on a view; pictures and masks of any image of a loaded file;
 // what a free-standing object refuses.
 #include "tests/object_classes/support.h"
+#include "tests/support/expected_pixels.h"
 
 namespace objtest {
 namespace {
 
-// Pixels as the host should show them through a table; black beyond it.
-std::vector<uint8_t> Rgb(const Pixels &pixels, const Table &table)
-{
-    std::vector<uint8_t> out;
-    for (uint8_t p : pixels) {
-        uint32_t c = p < table.size() ? table[p] : 0;
-        out.push_back(static_cast<uint8_t>(c >> 16));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-        out.push_back(static_cast<uint8_t>(c));
-    }
-    return out;
-}
-
-std::vector<uint8_t> Mask(const Pixels &pixels, int index)
-{
-    std::vector<uint8_t> out;
-    for (uint8_t p : pixels)
-        out.insert(out.end(), 3, p == index ? 0xFF : 0x00);
-    return out;
-}
+using expected_pixels::maskRgb;
+using expected_pixels::rgb;
 
 Pixels Ramp(int count, int modulo)
 {
@@ -106,7 +89,7 @@ TEST_F(PictureClass, ViewOfATenByThreeImage)
     EXPECT_EQ(4, Int(palette, "Count"));
     EXPECT_EQ(kLocal[2], Call(palette, "Value", {Value::integer(2)}).asColor());
 
-    ExpectPicture(Call(pic, "MakePicture", {}, 1), 10, 3, Rgb(image.pixels, kLocal));
+    ExpectPicture(Call(pic, "MakePicture", {}, 1), 10, 3, rgb(image.pixels, kLocal));
 }
 
 TEST_F(PictureClass, InterlacedImageReadsInDisplayOrder)
@@ -139,7 +122,7 @@ TEST_F(PictureClass, DataSetOnAViewWinsWhilePixelDataAndMakePictureKeepTheRecord
     Value got = Get(pic, "Data", 1);
     EXPECT_EQ(own.handle(), got.handle());
     EXPECT_EQ("\x04\x05\x06\x07", host.bytes(Call(pic, "PixelData", {Value::integer(1)}, 1)));
-    ExpectPicture(Call(pic, "MakePicture", {}, 1), 4, 2, Rgb(image.pixels, kGlobal));
+    ExpectPicture(Call(pic, "MakePicture", {}, 1), 4, 2, rgb(image.pixels, kGlobal));
 
     // Replacing and clearing give the old block back.
     Value other = Memory("xy");
@@ -161,7 +144,7 @@ TEST_F(PictureClass, ImageWithoutLocalTableUsesTheGlobalOneOrGivesNil)
     Value palette = Get(pic, "Palette", 2);
     ASSERT_FALSE(palette.isNil());
     EXPECT_EQ(0, Int(palette, "Count"));
-    ExpectPicture(Call(pic, "MakePicture", {}, 1), 3, 2, Rgb(image.pixels, kGlobal));
+    ExpectPicture(Call(pic, "MakePicture", {}, 1), 3, 2, rgb(image.pixels, kGlobal));
 
     // No table anywhere: nil, though the image loads.
     Value bare = Load(GifFile(3, 2).image(image).bytes());
@@ -198,7 +181,7 @@ TEST_F(PictureClass, MakeMaskTakesTheIndexFromTheExtensionJustBeforeTheImage)
         ASSERT_FALSE(mask.isNil()) << c.block;
         EXPECT_EQ(4, host.width(mask));
         EXPECT_EQ(3, host.height(mask));
-        EXPECT_EQ(Mask(image.pixels, c.index), host.pixels(mask)) << "block " << c.block;
+        EXPECT_EQ(maskRgb(image.pixels, c.index), host.pixels(mask)) << "block " << c.block;
     }
 
     // With an index given: that index, or none at all outside 0 to 255.
@@ -206,7 +189,7 @@ TEST_F(PictureClass, MakeMaskTakesTheIndexFromTheExtensionJustBeforeTheImage)
     for (int index : {0, 5, 300, -1, 256 + 5}) {
         Value mask = Call(pic, "MakeMask", {Value::integer(index)}, 1);
         ASSERT_FALSE(mask.isNil());
-        EXPECT_EQ(Mask(image.pixels, index), host.pixels(mask)) << index;
+        EXPECT_EQ(maskRgb(image.pixels, index), host.pixels(mask)) << index;
     }
 }
 
@@ -266,7 +249,7 @@ TEST_F(PictureClass, ViewKeepsTheFileAliveAfterTheScriptDropsIt)
         pic = ImageView(gif, 0);
     }
     EXPECT_EQ(1u, host.liveObjects("GIFQVR"));
-    ExpectPicture(Call(pic, "MakePicture", {}, 1), 2, 2, Rgb(image.pixels, kGlobal));
+    ExpectPicture(Call(pic, "MakePicture", {}, 1), 2, 2, rgb(image.pixels, kGlobal));
     pic.release();
     EXPECT_EQ(0u, host.liveObjects("GIFQVR"));
 }
