@@ -37,7 +37,7 @@ std::string LoadFreshCopy()
     return path;
 }
 
-// ----------------------------------------------------- what the spec lists
+// ----------------------------------------- the interface the host must see
 
 struct Prop {
     const char *name, *type;
