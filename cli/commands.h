@@ -3,6 +3,7 @@
 #ifndef GIFQVR_CLI_COMMANDS_H
 #define GIFQVR_CLI_COMMANDS_H
 
+#include "cli/images.h"
 #include "cli/session.h"
 
 #include <string>
@@ -17,29 +18,31 @@ void runDump(const Operands &operands, const Options &options);
 void runPng(const Operands &operands, const Options &options);
 void runFrames(const Operands &operands, const Options &options);
 void runResave(const Operands &operands, const Options &options);
+void runMake(const Operands &operands, const Options &options);
 void runDemo(const Operands &operands, const Options &options);
 
 // Shared by the commands and the demo.
 
-// A GIFQVR object loaded by "OpenAsGIFQVR" from a file that readInput
-// accepted; source names the file in messages.
-Value openGif(const std::string &path, const Options &options);
+// The image's transparencyNote as a line of output, if it has one.
+void printNote(const ImageEntry &image);
 
-// The transparent index the plug-in takes for the image in the block at the
-// given index: from the extension block just before it, -1 without one.
-int transparentIndexBefore(const Value &gif, int block);
+// Why the plug-in gives no picture of the image, as far as the API shows.
+std::string whyNoPicture(const Value &gif, const Value &picture);
 
-// Writes every image as DIR/frame-NNN.png, one line each on stdout. Returns
-// how many images could not be made into pictures (each reported on stderr).
+// Writes every image as DIR/frame-NNN.png, at its own size with the
+// plug-in's mask, one line each on stdout (and a line for each image whose
+// transparency a viewer reads otherwise). Images the plug-in makes no
+// picture of are reported on stderr and counted.
 struct FramesWritten {
-    int written = 0;
-    int failed = 0;
-    std::vector<std::string> paths;
+    int images = 0;
+    int written = 0;  // PNG files
+    int failed = 0;   // images not drawn
 };
 FramesWritten writeFrames(const Value &gif, const std::string &source, const std::string &dir);
 
-// Creates the directory (and its parents) or fails naming it.
-void makeDirectory(const std::string &dir);
+// The same as a viewer shows them: each frame composited on the logical
+// screen with its disposal (composite.cpp).
+FramesWritten writeCompositeFrames(const Value &gif, const std::string &source, const std::string &dir);
 
 }  // namespace cli
 

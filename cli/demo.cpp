@@ -1,8 +1,9 @@
 // The demo: a small animated GIF with a transparent background, built the
 // way a host program builds one, from objects of its own; then saved,
 // loaded again, checked, and written out as PNG frames and a text dump.
+#include "cli/building.h"
 #include "cli/commands.h"
-#include "cli/container.h"
+#include "cli/files.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,8 +16,6 @@ namespace {
 constexpr int kSize = 40;
 constexpr int kFrames = 8;
 constexpr int kDelay = 8;  // hundredths of a second
-
-using Table = std::vector<uint32_t>;
 
 // Index 0 is the transparent background, 1 a dim dot, 2 to 7 a ramp to the
 // brightest dot.
@@ -52,52 +51,6 @@ std::string spinnerFrame(int frame)
     return pixels;
 }
 
-Value make(const char *className)
-{
-    return host().newInstance(className);
-}
-
-Value palette(const Table &colours)
-{
-    Value p = make("GifPaletteQVR");
-    setInt(p, "Count", static_cast<int32_t>(colours.size()));
-    for (size_t i = 0; i < colours.size(); i++)
-        host().assign(p, "Value", {Value::integer(static_cast<int32_t>(i))}, Value::color(colours[i]));
-    return p;
-}
-
-Value extensionBlock(int label, const std::vector<std::string> &subBlocks)
-{
-    Value extension = make("GifExtensionQVR");
-    setInt(extension, "Marker", label);
-    for (const std::string &bytes : subBlocks) {
-        Value data = make("GifDataQVR");
-        set(data, "DataMemory", host().memoryBlock(bytes));
-        call(extension, "Add", {data});
-    }
-    Value block = make("GifBlockQVR");
-    setInt(block, "Intro", 0x21);
-    set(block, "Extension", extension);
-    return block;
-}
-
-Value imageBlock(const std::string &pixels, const Table *local, bool interlace)
-{
-    Value picture = make("GifPictureQVR");
-    setInt(picture, "Width", kSize);
-    setInt(picture, "Height", kSize);
-    set(picture, "Interlace", Value::boolean(interlace));
-    if (local) {
-        setInt(picture, "PaletteDepth", 3);
-        set(picture, "Palette", palette(*local));
-    }
-    set(picture, "Data", host().memoryBlock(pixels));
-    Value block = make("GifBlockQVR");
-    setInt(block, "Intro", 0x2C);
-    set(block, "Picture", picture);
-    return block;
-}
-
 }  // namespace
 
 void runDemo(const Operands &operands, const Options &options)
@@ -114,27 +67,17 @@ void runDemo(const Operands &operands, const Options &options)
     const Table local = ramp(0x404060, 0x002060, 0x40C0FF);
     std::vector<std::string> frames;
     {
-        Value gif = make("GIFQVR");
-        set(gif, "Header", host().string("GIF89a", standin::kEncodingASCII));
-        Value screen = make("GifScreenQVR");
-        setInt(screen, "Width", kSize);
-        setInt(screen, "Height", kSize);
-        setInt(screen, "ColorResolution", 8);
-        setInt(screen, "PaletteDepth", 3);
-        set(screen, "Palette", palette(global));
-        set(gif, "Screen", screen);
-        call(gif, "Add", {extensionBlock(0xFF, {"NETSCAPE2.0", std::string("\x01\x00\x00", 3)})});
+        Value gif = gifObject(kSize, kSize, global);
+        call(gif, "Add", {loopBlock(0)});
         call(gif, "Add", {extensionBlock(0xFE, {"made by gifqvr demo from free-standing objects"})});
-        const std::string control = {0x09, kDelay, 0x00, 0x00};  // restore to background; index 0 clear
+        const std::string control = graphicControl(2, kDelay, 0);  // restore to background; index 0 clear
         for (int f = 0; f < kFrames; f++) {
             frames.push_back(spinnerFrame(f));
             bool second = f >= kFrames / 2;
             call(gif, "Add", {extensionBlock(0xF9, {control})});
-            call(gif, "Add", {imageBlock(frames.back(), second ? &local : nullptr, second)});
+            call(gif, "Add", {imageBlock(kSize, kSize, frames.back(), second ? &local : nullptr, second)});
         }
-        Value item = host().folderItem(gifPath);
-        if (!host().callFolderItem(item, "SaveAsGIFQVR", {gif}).asBoolean())
-            fail(kBadFile, gifPath + ": " + whyNotWritable(gifPath));
+        saveGif(gif, gifPath);
     }
     std::printf("built    a %dx%d spinner of %d frames with a transparent background, from free-standing "
                 "objects\nsaved    %s (%llu bytes)\n",

@@ -114,6 +114,11 @@ std::string bytesOf(const Value &string)
     return string.isNil() ? std::string() : host().text(string);
 }
 
+int paletteCount(const Value &palette)
+{
+    return palette.isNil() ? 0 : getInt(palette, "Count");
+}
+
 std::string quoteBytes(const std::string &bytes, size_t limit)
 {
     std::string out = "\"";

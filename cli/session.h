@@ -26,10 +26,15 @@ struct Failure {
 
 [[noreturn]] void fail(Status status, const std::string &message);
 
-// Options that every command shares.
+// The options of the command line. plugin and strict apply to every
+// command; the others to the command that names them in main.cpp.
 struct Options {
-    std::string plugin;    // library to load; empty: find it
-    bool lenient = false;  // accept damaged files as the plug-in reads them
+    std::string plugin;      // library to load; empty: find it
+    bool strict = false;     // refuse damaged files instead of warning
+    bool composite = false;  // frames: as a viewer shows them, on the screen
+    bool dither = false;     // make: Floyd-Steinberg when colours are reduced
+    int delay = 10;          // make: hundredths of a second per frame
+    int loop = 0;            // make: times to play, 0 forever
 };
 
 // The library to load: the option, else $GIFQVR_PLUGIN, else the one this
@@ -60,6 +65,8 @@ void set(const Value &object, const std::string &property, const Value &value);
 void setInt(const Value &object, const std::string &property, int32_t value);
 Value call(const Value &object, const std::string &method, const standin::Args &args = {});
 std::string bytesOf(const Value &stringOrNil);
+// "Count" of a palette object, 0 for nil.
+int paletteCount(const Value &palette);
 
 // Bytes in double quotes for a message, escaped, cut after limit bytes.
 std::string quoteBytes(const std::string &bytes, size_t limit = 60);

@@ -47,7 +47,7 @@ class CliErrors : public CliTest {
 protected:
     // Every command on the input: status 1, a message that starts with the
     // file's name and gives the reason, and no output left behind.
-    void expectRefusedEverywhere(const BadInput &bad)
+    void expectRefusedEverywhere(const BadInput &bad, const std::vector<std::string> &options = {})
     {
         SCOPED_TRACE(bad.name);
         const std::string in = path(bad.file);
@@ -60,7 +60,9 @@ protected:
         };
         for (const auto &[args, output] : commands) {
             SCOPED_TRACE(args[0]);
-            ToolRun run = tool(args);
+            std::vector<std::string> withOptions = options;
+            withOptions.insert(withOptions.end(), args.begin(), args.end());
+            ToolRun run = tool(withOptions);
             ASSERT_TRUE(exitedCleanly(run));
             EXPECT_EQ(1, run.status);
             EXPECT_EQ(0u, run.err.find("gifqvr: " + in + ": ")) << run.err;
@@ -92,63 +94,72 @@ TEST_F(CliErrors, UnreadableAndNonGifInputs)
         expectRefusedEverywhere(bad);
 }
 
-TEST_F(CliErrors, TruncatedAtEveryPartOfTheFile)
+// Damaged files are read as the plug-in reads them (missing bytes as zeros,
+// nothing after an unexpected byte), with a warning that names the file,
+// the offset and what is wrong; --strict refuses them.
+TEST_F(CliErrors, DamagedFilesAreReadWithAWarningOrRefusedWhenStrict)
 {
     const std::string valid = validGif(path("valid.gif"));
     ASSERT_EQ(';', valid.back());
-    // Signature, screen, global table, graphic control, image descriptor,
-    // image data, and only the trailer missing.
-    const size_t gce = 13 + 12, descriptor = gce + 8;
-    for (size_t cut : {size_t(3), size_t(9), size_t(17), gce + 2, descriptor + 4, descriptor + 12,
-                       valid.size() - 2, valid.size() - 1}) {
-        ASSERT_LT(cut, valid.size());
-        std::string name = "cut" + std::to_string(cut) + ".gif";
-        writeFile(path(name), valid.substr(0, cut));
-        expectRefusedEverywhere({"cut at " + std::to_string(cut), name, "truncated"});
+    const size_t gce = 13 + 12, descriptor = gce + 8, end = valid.size();
+    const std::string cut = "the file ends inside ";
+    struct Case {
+        std::string bytes;
+        size_t offset;
+        std::string what;
+        bool image;  // the plug-in reads an image with pixels
+    };
+    const std::vector<Case> cases = {
+        {valid.substr(0, 3), 3, cut + "the logical screen descriptor", false},
+        {valid.substr(0, 17), 17, cut + "the global colour table", false},
+        {valid.substr(0, gce + 2), gce + 2, cut + "an extension (block 0)", false},
+        {valid.substr(0, descriptor + 4), descriptor + 4, cut + "the descriptor of image 0 (block 1)", false},
+        {valid.substr(0, descriptor + 12), descriptor + 12, cut + "the data of image 0 (block 1)", true},
+        {valid.substr(0, end - 2), end - 2, cut + "the data of image 0 (block 1)", true},
+        {valid.substr(0, end - 1), end - 1, "no trailer after block 1; every block is whole", true},
+        {valid.substr(0, end - 1) + "X;", end - 1, "unexpected byte 0x58 where block 2 or the trailer should start", true},
+        {valid + "xyz", end, "3 bytes after the trailer", true},
+    };
+    for (size_t n = 0; n < cases.size(); n++) {
+        const Case &c = cases[n];
+        const std::string name = "damaged" + std::to_string(n) + ".gif", in = path(name);
+        writeFile(in, c.bytes);
+        const std::string reason = "at byte " + std::to_string(c.offset) + ": " + c.what;
+        SCOPED_TRACE(reason);
+        const char *kind = c.offset == end - 1 && c.bytes.size() == end - 1 ? "note" : "warning";
+        for (const std::string command : {"info", "dump", "png", "frames", "resave"}) {
+            SCOPED_TRACE(command);
+            std::vector<std::string> args = {command, in};
+            if (command != "info")
+                args.push_back(path(name + "." + command));
+            ToolRun run = tool(args);
+            ASSERT_TRUE(exitedCleanly(run));
+            EXPECT_EQ(0u, run.err.find("gifqvr: " + std::string(kind) + ": " + in + ": " + reason)) << run.err;
+            if (c.image || command == "info" || command == "dump" || command == "resave") {
+                EXPECT_EQ(0, run.status) << run.err;
+            }
+        }
+        expectRefusedEverywhere({"--strict", name, reason}, {"--strict"});
     }
-}
-
-TEST_F(CliErrors, DamagedAndOversizedFiles)
-{
-    std::string valid = validGif(path("valid.gif"));
-    writeFile(path("junk.gif"), valid.substr(0, valid.size() - 1) + "X;");
-    writeFile(path("huge.gif"), handMade(60000, 60000, true));
-    expectRefusedEverywhere({"unexpected block byte", "junk.gif", "unexpected byte 0x58"});
-    expectRefusedEverywhere({"image of 3.6 gigapixels", "huge.gif", "more than this tool decodes"});
-}
-
-TEST_F(CliErrors, LenientReadsDamagedFilesAsThePluginDoes)
-{
-    std::string valid = validGif(path("valid.gif"));
-    writeFile(path("no trailer.gif"), valid.substr(0, valid.size() - 1));
-    writeFile(path("cut.gif"), valid.substr(0, 45));
-
     // Only the trailer missing: the picture is whole.
-    ToolRun whole = tool({"--lenient", "png", path("no trailer.gif"), path("a.png")});
-    ASSERT_TRUE(exitedCleanly(whole));
-    EXPECT_EQ(0, whole.status) << whole.err;
-    EXPECT_NE(whole.err.find("warning: " + path("no trailer.gif") + ": truncated"), std::string::npos)
-        << whole.err;
-    ToolRun reference = tool({"png", path("valid.gif"), path("b.png")});
+    ToolRun reference = tool({"png", path("valid.gif"), path("valid.png")});
     ASSERT_EQ(0, reference.status) << reference.err;
-    Png a = readPng(path("a.png")), b = readPng(path("b.png"));
-    ASSERT_TRUE(a.ok && b.ok);
-    EXPECT_EQ(b.pixels, a.pixels);
+    EXPECT_EQ(readPng(path("valid.png")).pixels, readPng(path("damaged6.gif.png")).pixels);
+    // A cut image reads as zeros where its data is missing.
+    Png partial = readPng(path("damaged4.gif.png"));
+    EXPECT_EQ(12, partial.width);
+    EXPECT_EQ(10, partial.height);
+    // --lenient, the default, is still taken and cancels --strict.
+    ToolRun lenient = tool({"--strict", "info", "--lenient", path("damaged4.gif")});
+    ASSERT_TRUE(exitedCleanly(lenient));
+    EXPECT_EQ(0, lenient.status) << lenient.err;
+}
 
-    // Cut inside the image data: what is missing reads as zeros.
-    for (const char *command : {"info", "png", "frames", "resave"}) {
-        SCOPED_TRACE(command);
-        std::vector<std::string> args = {command, "--lenient", path("cut.gif")};
-        if (std::string(command) != "info")
-            args.push_back(path(std::string("cut-") + command + (std::string(command) == "frames" ? "" : ".out")));
-        ToolRun run = tool(args);
-        ASSERT_TRUE(exitedCleanly(run));
-        EXPECT_EQ(0, run.status) << run.err;
-    }
-    Png cut = readPng(path("cut-png.out"));
-    ASSERT_TRUE(cut.ok) << cut.error;
-    EXPECT_EQ(12, cut.width);
-    EXPECT_EQ(10, cut.height);
+TEST_F(CliErrors, ImagesTooLargeToDecodeAreRefused)
+{
+    writeFile(path("huge.gif"), handMade(60000, 60000, true));
+    expectRefusedEverywhere({"image of 3.6 gigapixels", "huge.gif", "at byte 19: image 0 (block 0) is an image of "
+                                                                    "60000x60000 pixels, more than this tool decodes"});
 }
 
 TEST_F(CliErrors, FilesWithoutAPictureToMake)
@@ -223,8 +234,9 @@ TEST_F(CliErrors, UsageMistakes)
     ToolRun help = tool({"help"});
     ASSERT_TRUE(exitedCleanly(help));
     EXPECT_EQ(0, help.status);
-    for (const char *command : {"info FILE", "dump FILE OUT", "png FILE OUT.png", "frames FILE DIR",
-                                "resave IN OUT", "demo [DIR]", "--plugin", "--lenient"})
+    for (const char *command : {"info FILE", "dump FILE OUT", "png FILE OUT.png",
+                                "resave IN OUT", "demo [DIR]", "--plugin", "--lenient", "--strict",
+                                "frames [--composite] FILE DIR", "make [--delay CS] [--loop N] [--dither] OUT.gif FRAME.png..."})
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
     EXPECT_EQ(help.out, tool({"--help"}).out);
 

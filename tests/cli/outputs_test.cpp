@@ -272,11 +272,14 @@ TEST_F(CliOutputs, InfoPointsOutAGraphicControlThatMasksDoNotUse)
     const std::string fromApp = std::to_string(static_cast<unsigned char>(app[3]));
     for (const std::string &line :
          {"    2  image 8x8 at (0,0), not interlaced, no local table, transparent index " + fromApp +
-              " (its graphic control, block 0, gives 2)\n",
-          std::string("    5  image 8x8 at (0,0), not interlaced, no local table, no transparent index "
-                      "(its graphic control, block 3, gives 3)\n"),
+              "\n       note: image 0 (block 2): the plug-in's mask makes index " + fromApp +
+              " transparent (from block 1); a viewer makes index 2 transparent (graphic control in block 0)\n",
+          std::string("    5  image 8x8 at (0,0), not interlaced, no local table, no transparent index\n"
+                      "       note: image 1 (block 5): the plug-in's mask makes nothing transparent; a viewer makes "
+                      "index 3 transparent (graphic control in block 3)\n"),
           std::string("    7  image 8x8 at (0,0), not interlaced, no local table, transparent index 1\n")})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+    EXPECT_EQ(run.out.find("note:", run.out.find("block 5)") + 8), std::string::npos) << "the third image agrees";
 }
 
 TEST_F(CliOutputs, DumpIsTheCodecsDumpToAFileOrStandardOutput)

@@ -2,6 +2,7 @@
 
 #include "codec/gif.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,14 @@ namespace fs = std::filesystem;
 ToolRun runTool(const std::vector<std::string> &args, const std::string &cwd,
             const std::map<std::string, std::string> &env)
 {
+    std::vector<std::string> argv = {GIFQVR_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, cwd, env);
+}
+
+ToolRun runProgram(const std::vector<std::string> &given, const std::string &cwd,
+                   const std::map<std::string, std::string> &env)
+{
     ToolRun run;
     char outName[] = "/tmp/gifqvr-cli-out-XXXXXX";
     char errName[] = "/tmp/gifqvr-cli-err-XXXXXX";
@@ -31,8 +40,7 @@ ToolRun runTool(const std::vector<std::string> &args, const std::string &cwd,
         ADD_FAILURE() << "mkstemp: " << std::strerror(errno);
         return run;
     }
-    std::vector<std::string> argv = {GIFQVR_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> argv = given;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out, 1);
@@ -96,9 +104,9 @@ GifSpec &GifSpec::add(const Extension &extension)
     return *this;
 }
 
-GifSpec &GifSpec::control(int transparent, int delay)
+GifSpec &GifSpec::control(int transparent, int delay, int disposal)
 {
-    std::string gce = {static_cast<char>(transparent >= 0 ? 0x09 : 0x08), static_cast<char>(delay & 0xFF),
+    std::string gce = {static_cast<char>(disposal << 2 | (transparent >= 0 ? 1 : 0)), static_cast<char>(delay & 0xFF),
                        static_cast<char>(delay >> 8), static_cast<char>(transparent >= 0 ? transparent : 0)};
     return add(Extension{0xF9, {gce}});
 }
@@ -268,6 +276,55 @@ Png readPng(const std::string &path)
     }
     p.ok = true;
     return p;
+}
+
+void writePng(const std::string &path, int width, int height, unsigned format, const Bytes &pixels,
+              const Bytes &colormap)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = format;
+    image.colormap_entries = static_cast<png_uint_32>(colormap.size() / 4);
+    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0,
+                                        colormap.empty() ? nullptr : colormap.data()))
+        << image.message;
+}
+
+::testing::AssertionResult sameVisible(const Png &want, const Png &got)
+{
+    if (!want.ok || !got.ok)
+        return ::testing::AssertionFailure() << "unreadable PNG: " << want.error << got.error;
+    if (want.width != got.width || want.height != got.height)
+        return ::testing::AssertionFailure() << "size " << got.width << "x" << got.height << ", not "
+                                             << want.width << "x" << want.height;
+    size_t differ = 0, first = 0;
+    for (size_t i = 0; i < want.pixels.size(); i += 4) {
+        bool same = want.pixels[i + 3] == got.pixels[i + 3] &&
+                    (want.pixels[i + 3] == 0 || std::equal(&want.pixels[i], &want.pixels[i + 3], &got.pixels[i]));
+        if (!same && differ++ == 0)
+            first = i;
+    }
+    if (differ == 0)
+        return ::testing::AssertionSuccess();
+    auto rgba = [](const Bytes &p, size_t i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02X%02X%02X/%02X", p[i], p[i + 1], p[i + 2], p[i + 3]);
+        return std::string(text);
+    };
+    size_t pixel = first / 4;
+    return ::testing::AssertionFailure() << differ << " pixels differ; the first at (" << pixel % want.width << ","
+                                         << pixel / want.width << "): " << rgba(got.pixels, first) << ", not "
+                                         << rgba(want.pixels, first);
+}
+
+std::string frameFile(const std::string &dir, size_t n)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%03zu.png", n);
+    return dir + name;
 }
 
 std::string codecDump(const std::string &path)

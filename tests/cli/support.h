@@ -21,6 +21,11 @@ struct ToolRun {
     std::string out, err;
 };
 
+// Runs a program (argv[0] a path) in cwd with extra environment variables
+// ("" value: unset), collecting its output.
+ToolRun runProgram(const std::vector<std::string> &argv, const std::string &cwd = "",
+                   const std::map<std::string, std::string> &env = {});
+
 // Runs the built tool with the arguments, in cwd (empty: the test's
 // directory), with extra environment variables ("" value: unset).
 ToolRun runTool(const std::vector<std::string> &args, const std::string &cwd = "",
@@ -54,8 +59,9 @@ struct GifSpec {
 
     GifSpec &add(const Image &image);
     GifSpec &add(const Extension &extension);
-    // A graphic control block: transparent index (or -1 for none), delay.
-    GifSpec &control(int transparent, int delay = 0);
+    // A graphic control block: transparent index (or -1 for none), delay,
+    // disposal.
+    GifSpec &control(int transparent, int delay = 0, int disposal = 2);
 };
 void writeGif(const std::string &path, const GifSpec &spec);
 
@@ -90,6 +96,18 @@ struct Png {
     Bytes pixels;  // RGBA
 };
 Png readPng(const std::string &path);
+
+// Writes 8-bit pixels with libpng in one of its simplified formats; for a
+// colour-mapped format, pixels are indexes into the RGBA colormap.
+void writePng(const std::string &path, int width, int height, unsigned format, const Bytes &pixels,
+              const Bytes &colormap = {});
+
+// Two RGBA pictures show the same: same size, same alpha, and the same
+// colour wherever alpha is not 0.
+::testing::AssertionResult sameVisible(const Png &want, const Png &got);
+
+// Frame n of a directory of frames: DIR/frame-NNN.png.
+std::string frameFile(const std::string &dir, size_t n);
 
 // The codec's own text dump of a file.
 std::string codecDump(const std::string &path);
