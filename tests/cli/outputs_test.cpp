@@ -12,36 +12,6 @@
 namespace clitest {
 namespace {
 
-Bytes pattern(int count, int modulo, int seed)
-{
-    Bytes p;
-    for (int i = 0; i < count; i++)
-        p.push_back(static_cast<uint8_t>((i * seed + i / 7 + seed) % modulo));
-    return p;
-}
-
-Table colours(int count, uint32_t seed)
-{
-    Table t;
-    for (int i = 0; i < count; i++)
-        t.push_back((seed * 2654435761u + static_cast<uint32_t>(i) * 0x9E3779u) & 0xFFFFFF);
-    return t;
-}
-
-Image image(int left, int top, int width, int height, int modulo, int seed, bool interlace = false,
-            Table local = {})
-{
-    Image im;
-    im.left = left;
-    im.top = top;
-    im.width = width;
-    im.height = height;
-    im.interlace = interlace;
-    im.local = std::move(local);
-    im.pixels = pattern(width * height, modulo, seed);
-    return im;
-}
-
 // Whole-line match where '*' stands for any run of characters.
 bool matches(const std::string &text, const std::string &pattern)
 {

@@ -111,6 +111,28 @@ GifSpec &GifSpec::control(int transparent, int delay, int disposal)
     return add(Extension{0xF9, {gce}});
 }
 
+Table colours(int count, uint32_t seed)
+{
+    Table t;
+    for (int i = 0; i < count; i++)
+        t.push_back((seed * 2654435761u + static_cast<uint32_t>(i) * 0x9E3779u) & 0xFFFFFF);
+    return t;
+}
+
+Image image(int left, int top, int width, int height, int modulo, int seed, bool interlace, Table local)
+{
+    Image im;
+    im.left = left;
+    im.top = top;
+    im.width = width;
+    im.height = height;
+    im.interlace = interlace;
+    im.local = std::move(local);
+    for (int i = 0; i < width * height; i++)
+        im.pixels.push_back(static_cast<uint8_t>((i * seed + i / 7 + seed) % modulo));
+    return im;
+}
+
 namespace {
 
 ColorMapObject *makeMap(const Table &table)

@@ -65,6 +65,13 @@ struct GifSpec {
 };
 void writeGif(const std::string &path, const GifSpec &spec);
 
+// count colours drawn from the seed.
+Table colours(int count, uint32_t seed);
+// An image of the size and place whose pixels run through 0 to modulo - 1
+// in a pattern set by the seed.
+Image image(int left, int top, int width, int height, int modulo, int seed, bool interlace = false,
+            Table local = {});
+
 // giflib's reading of a file.
 struct Decoded {
     bool ok = false;

@@ -11,29 +11,6 @@
 namespace clitest {
 namespace {
 
-Image filled(int left, int top, int width, int height, int colours, int seed, bool interlace = false,
-             Table local = {})
-{
-    Image im;
-    im.left = left;
-    im.top = top;
-    im.width = width;
-    im.height = height;
-    im.interlace = interlace;
-    im.local = std::move(local);
-    for (int i = 0; i < width * height; i++)
-        im.pixels.push_back(static_cast<uint8_t>((i / 3 + i % width * seed + seed) % colours));
-    return im;
-}
-
-Table ramp(int count, uint32_t seed)
-{
-    Table t;
-    for (int i = 0; i < count; i++)
-        t.push_back((seed * 0x3C6EF35Fu + static_cast<uint32_t>(i) * 0x2545F7u) & 0xFFFFFF);
-    return t;
-}
-
 class CliViewer : public CliTest {
 protected:
     // The tool's frames and ImageMagick's, pixel for pixel where visible,
@@ -112,13 +89,13 @@ TEST_F(CliViewer, CompositeFramesAreImageMagicksCoalescedFrames)
     // giflib's encoder: every disposal, local tables, interlacing, images
     // past the screen's edge, two graphic controls before one image (the
     // last counts) and a comment between a graphic control and its image.
-    GifSpec s{40, 30, ramp(16, 1)};
-    s.control(-1, 6, 0).add(filled(0, 0, 40, 30, 16, 3))
-        .control(5, 6, 1).add(filled(4, 3, 20, 15, 8, 2, true, ramp(8, 2)))
-        .control(2, 9, 2).add(filled(30, 22, 20, 15, 16, 5))
-        .control(1, 4, 1).control(3, 8, 3).add(filled(8, 6, 24, 18, 4, 7, false, ramp(4, 3)))
-        .control(0, 5, 3).add(Extension{0xFE, {"between"}}).add(filled(35, 0, 9, 40, 16, 1, true))
-        .control(-1, 2, 1).add(filled(2, 2, 6, 6, 16, 4));
+    GifSpec s{40, 30, colours(16, 1)};
+    s.control(-1, 6, 0).add(image(0, 0, 40, 30, 16, 3))
+        .control(5, 6, 1).add(image(4, 3, 20, 15, 8, 2, true, colours(8, 2)))
+        .control(2, 9, 2).add(image(30, 22, 20, 15, 16, 5))
+        .control(1, 4, 1).control(3, 8, 3).add(image(8, 6, 24, 18, 4, 7, false, colours(4, 3)))
+        .control(0, 5, 3).add(Extension{0xFE, {"between"}}).add(image(35, 0, 9, 40, 16, 1, true))
+        .control(-1, 2, 1).add(image(2, 2, 6, 6, 16, 4));
     writeGif(path("giflib.gif"), s);
     expectAsImageMagickShowsIt("giflib.gif");
 
@@ -132,12 +109,12 @@ TEST_F(CliViewer, InfoPngAndFramesReportTheIndexThePluginsMaskUses)
     // short to carry an index (the mask's rule skips it, a viewer reads no
     // transparency) and a second sub-block naming 3. Before the second: a
     // graphic control naming 2, then a comment, which masks read instead.
-    GifSpec s{6, 4, ramp(4, 9)};
+    GifSpec s{6, 4, colours(4, 9)};
     s.add(Extension{0xF9, {std::string("\x01\x00\x00", 3), std::string("\x01\x00\x00\x03", 4)}})
-        .add(filled(0, 0, 6, 4, 4, 1))
+        .add(image(0, 0, 6, 4, 4, 1))
         .control(2)
         .add(Extension{0xFE, {"note"}})
-        .add(filled(0, 0, 6, 4, 4, 2));
+        .add(image(0, 0, 6, 4, 4, 2));
     const std::string gif = path("rule.gif");
     writeGif(gif, s);
     Decoded d = decodeGif(gif);
