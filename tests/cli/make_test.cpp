@@ -178,11 +178,8 @@ TEST_F(CliMake, FramesThatCannotBeMade)
     for (const Case &c : std::vector<Case>{
              {{"make", path("x.gif"), path("a.png"), path("b.png")}, 1, path("b.png") + ": 3x4, not the first frame's 4x3"},
              {{"make", path("x.gif"), path("c.png")}, 1, path("c.png") + ": not a PNG file"},
-             {{"make", path("x.gif"), path("none.png")}, 1, path("none.png") + ": no such file"},
              {{"make", path("a.png"), path("a.png")}, 1, path("a.png") + ": is the input file"},
              {{"make", "--delay", "65536", path("x.gif"), path("a.png")}, 2, "--delay takes a number from 0 to 65535"},
-             {{"make", "--loop", path("x.gif"), path("a.png")}, 2, "--loop takes a number"},
-             {{"make", path("x.gif")}, 2, "expected at least 2 operands"},
              {{"info", "--dither", path("x.gif")}, 2, "info takes no option --dither"},
          }) {
         SCOPED_TRACE(c.args[1]);
