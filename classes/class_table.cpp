@@ -5,11 +5,11 @@
 
 
 #define FN(f) reinterpret_cast<void *>(&(f))
-#define COUNT(table) static_cast<uint32_t>(sizeof(table) / sizeof((table)[0]))
+#define COUNT(table) static_cast<uintptr_t>(sizeof(table) / sizeof((table)[0]))
 #define PROPERTY(name, type, getter, setter) \
-    { nullptr, name, type, FN(getter), setter, 0, 0, 0, nullptr }
+    { nullptr, name, type, 0, FN(getter), setter, 0, 0, 0, nullptr }
 #define METHOD(function, setter, declaration) \
-    { FN(function), setter, declaration, 0, 0, nullptr }
+    { FN(function), setter, declaration, 0 }
 
 namespace {
 
@@ -101,7 +101,7 @@ REALmethodDefinition pictureMethods[] = {
 } // namespace
 
 #define CLASS(name, data, destructor, properties, propertyCount, methods, methodCount) \
-    { kCurrentREALControlVersion, name, nullptr, static_cast<uint32_t>(sizeof(data)), 0,  \
+    { kCurrentREALControlVersion, name, nullptr, static_cast<uintptr_t>(sizeof(data)), 0,  \
       nullptr, FN(destructor), properties, propertyCount, methods, methodCount,          \
       nullptr, 0, nullptr, 0, nullptr, nullptr, 0, nullptr, 0, 0, nullptr, 0, nullptr, 0 }
 
@@ -151,6 +151,6 @@ void PluginEntry(void)
 
     REALRegisterClassExtension(&folderitem2Class3);
 
-    for (uint32_t i = 0; i < COUNT(globalMethods); i++)
+    for (uintptr_t i = 0; i < COUNT(globalMethods); i++)
         REALRegisterMethod(&globalMethods[i]);
 }

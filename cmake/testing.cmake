@@ -21,3 +21,15 @@ function(gifqvr_add_test name)
     GIFQVR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
+
+# Drops the sanitizer flags that a sanitised build adds to every target,
+# for libraries that must be built as they would be shipped.
+function(gifqvr_unsanitize target)
+  foreach(prop COMPILE_OPTIONS LINK_OPTIONS)
+    get_target_property(opts ${target} ${prop})
+    if(opts)
+      list(FILTER opts EXCLUDE REGEX "sanitize")
+      set_property(TARGET ${target} PROPERTY ${prop} ${opts})
+    endif()
+  endforeach()
+endfunction()

@@ -1,6 +1,5 @@
 /* Host handle types, the host SDK's definition records, and the plug-in's
- * wrappers around the host services it resolves by name. Shared with the
- * stand-in host, which lays its objects out to match. */
+ * wrappers around the host services it resolves by name. */
 #ifndef GIFQVR_HOST_HOST_H
 #define GIFQVR_HOST_HOST_H
 
@@ -21,16 +20,12 @@ typedef struct REALgraphicsStruct *REALgraphics;
 typedef struct REALfolderItemStruct *REALfolderItem;
 typedef struct REALmemoryBlockStruct *REALmemoryBlock;
 
-/* A host string: the plug-in reads the buffer pointer (second word) and the
- * length (fourth word) in place. The text starts at buffer[1] and is followed
- * by a zero byte. On i386 every field is one 32-bit word. */
-typedef struct REALstringStruct {
-    int32_t refCount;
-    char *buffer;
-    uint32_t encoding;
-    int32_t length;
-} REALstringStruct;
-typedef REALstringStruct *REALstring;
+/* A host string: a record of four words, of which the plug-in reads two in
+ * place (REALStringBytes, REALStringLength): the second, the buffer, whose
+ * text starts at its second byte and is followed by a zero byte; and the
+ * fourth, the length of the text in bytes (signed 32-bit). The other two
+ * words are the host's. */
+typedef struct REALstringStruct *REALstring;
 
 typedef uint8_t RBBoolean;
 typedef uint32_t RBColor;
@@ -43,59 +38,63 @@ enum { kREALTextEncodingASCII = 0x0600, kREALTextEncodingRaw = 0xFFFF };
 
 typedef void *(*REALResolver)(const char *name);
 
-/* Property entry. The host calls getter(object, param) and
+/* The definition records, in the host's layout for format version 9: every
+ * field is one word (32 bits on the real target, pointer-sized elsewhere),
+ * so integer fields are word-sized too. The plug-in leaves every field it
+ * does not fill zero. */
+
+/* Property entry, 10 words. The host calls getter(object, param) and
  * setter(object, param, value); param is ignored by the plug-in. */
 typedef struct REALproperty {
     const char *group;
     const char *name;
     const char *type;
+    uintptr_t flags;
     void *getter;
     void *setter;
-    int32_t param;
-    uint32_t editor;
-    int32_t enumCount;
+    intptr_t param;
+    uintptr_t editor;
+    uintptr_t enumCount;
     const char **enumEntries;
 } REALproperty;
 
-/* Method entry. function takes the object (class methods) and the declared
- * arguments; setterFunction also takes the assigned value last. */
+/* Method entry, 4 words. function takes the object (class methods) and the
+ * declared arguments; setterFunction also takes the assigned value last. */
 typedef struct REALmethodDefinition {
     void *function;
     void *setterFunction;
     const char *declaration;
-    uint32_t mFlags;
-    uint32_t attributeCount;
-    void *attributes;
+    uintptr_t mFlags;
 } REALmethodDefinition;
 
-/* Class definition. forSystemUse receives, from the host, the offset of the
- * plug-in's instance data inside every instance of the class. */
+/* Class definition, 25 words. forSystemUse receives, from the host, the
+ * offset of the plug-in's instance data inside every instance of the class. */
 typedef struct REALclassDefinition {
-    uint32_t version;
+    uintptr_t version;
     const char *name;
     const char *superName;
-    uint32_t dataSize;
+    uintptr_t dataSize;
     intptr_t forSystemUse;
     void *constructor;
     void *destructor;
     REALproperty *properties;
-    uint32_t propertyCount;
+    uintptr_t propertyCount;
     REALmethodDefinition *methods;
-    uint32_t methodCount;
+    uintptr_t methodCount;
     void *events;
-    uint32_t eventCount;
+    uintptr_t eventCount;
     void *eventInstances;
-    uint32_t eventInstanceCount;
+    uintptr_t eventInstanceCount;
     const char *interfaces;
     void *bindDescriptions;
-    uint32_t bindDescriptionCount;
+    uintptr_t bindDescriptionCount;
     void *constants;
-    uint32_t constantCount;
-    uint32_t mFlags;
+    uintptr_t constantCount;
+    uintptr_t mFlags;
     REALproperty *sharedProperties;
-    uint32_t sharedPropertyCount;
+    uintptr_t sharedPropertyCount;
     REALmethodDefinition *sharedMethods;
-    uint32_t sharedMethodCount;
+    uintptr_t sharedMethodCount;
 } REALclassDefinition;
 
 /* Signatures of the host services, by the name asked of the resolver. */
@@ -143,12 +142,9 @@ typedef void (*DrawPictureProc)(REALgraphics g, REALpicture p, int32_t x, int32_
 }
 #endif
 
-/* The plug-in's side: the exported entry and globals (plain names), then
- * wrappers around the host services and helpers over host values. The
- * wrappers and helpers are C++ and hidden; only the names in
- * host/exports.map leave the library. A host-side program that includes
- * this header for the records alone defines GIFQVR_HOST_SIDE. */
-#ifndef GIFQVR_HOST_SIDE
+/* The exported entry and globals (plain names), then wrappers around the
+ * host services and helpers over host values. The wrappers and helpers are
+ * C++ and hidden; only the names in host/exports.map leave the library. */
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -185,13 +181,18 @@ REALgraphics REALGetPictureGraphics(REALpicture pic);
 void *REALLoadObjectMethod(REALobject obj, const char *declaration);
 
 /* A host string read in place: its bytes and their count; none for nil. */
+inline const char *REALStringBuffer(REALstring str)
+{
+    return str ? reinterpret_cast<const char *>(reinterpret_cast<const uintptr_t *>(str)[1]) : nullptr;
+}
 inline const char *REALStringBytes(REALstring str)
 {
-    return (str && str->buffer) ? str->buffer + 1 : nullptr;
+    const char *buffer = REALStringBuffer(str);
+    return buffer ? buffer + 1 : nullptr;
 }
 inline int32_t REALStringLength(REALstring str)
 {
-    return (str && str->buffer) ? str->length : 0;
+    return REALStringBuffer(str) ? static_cast<int32_t>(reinterpret_cast<const uintptr_t *>(str)[3]) : 0;
 }
 
 /* A singly linked list of host objects, each locked once by the list. */
@@ -216,6 +217,5 @@ FILE *OpenCFILEwrite(REALfolderItem item, int32_t bufferSize);
 FILE *OpenCFILEmode(REALfolderItem item, const char *mode, int32_t bufferSize);
 REALstring GetFolderItemPathWithSystemEncoding(REALfolderItem item);
 #endif /* __cplusplus */
-#endif /* GIFQVR_HOST_SIDE */
 
 #endif

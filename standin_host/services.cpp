@@ -4,7 +4,6 @@
 #include "standin_host/internal.h"
 
 #include <cstring>
-#include <dlfcn.h>
 #include <type_traits>
 
 namespace standin {
@@ -27,19 +26,19 @@ double svcGetRBVersion()
     return Host::instance().version();
 }
 
-int32_t svcRegisterClass(REALclassDefinition *def)
+int32_t svcRegisterClass(ClassRecord *def)
 {
     I().called("PluginRegisterClass", {}, def && def->name ? def->name : "");
     return I().registerClass(def, false);
 }
 
-int32_t svcRegisterClassExtension(REALclassDefinition *def)
+int32_t svcRegisterClassExtension(ClassRecord *def)
 {
     I().called("PluginRegisterClassExtension", {}, def && def->name ? def->name : "");
     return I().registerClass(def, true);
 }
 
-int32_t svcRegisterMethod(REALmethodDefinition *def)
+int32_t svcRegisterMethod(MethodRecord *def)
 {
     I().called("PluginRegisterMethod", {}, def && def->declaration ? def->declaration : "");
     return I().registerMethod(def);
@@ -116,7 +115,6 @@ void svcSetStringEncoding(REALstring str, uint32_t encoding)
     if (Handle *h = host.live(str, Kind::String, "REALSetStringEncoding")) {
         host.verifyHandle(*h);
         h->encoding = encoding;
-        h->str()->encoding = encoding;
     }
 }
 
@@ -142,8 +140,8 @@ uint32_t svcGetFontEncoding(const char *fontName)
         host.error("REALGetFontEncoding: nil font name");
         return 0;
     }
-    // Every font of this host, "System" included, uses the system encoding.
-    return Host::instance().systemEncoding();
+    // The one font whose encoding a plug-in of this interface asks for.
+    return std::strcmp(fontName, "System") == 0 ? Host::instance().systemEncoding() : 0;
 }
 
 REALstring svcPathFromFolderItem(REALfolderItem item)
@@ -164,8 +162,7 @@ REALmemoryBlock svcNewMemoryBlock(int32_t size)
         host.error("newMemoryBlock: negative size " + std::to_string(size));
         return nullptr;
     }
-    Value block = Host::instance().memoryBlock(size);
-    return static_cast<REALmemoryBlock>(block.detach());
+    return reinterpret_cast<REALmemoryBlock>(host.makeMemoryBlock(size).memory);
 }
 
 void *svcMemoryBlockGetPtr(REALmemoryBlock block)
@@ -189,7 +186,7 @@ REALpicture svcBuildPictureFromBuffer(int32_t width, int32_t height, int32_t pix
     host.called("REALBuildPictureFromBuffer", {width, height, pixelType, rowBytes});
     if (width <= 0 || height <= 0)
         return nullptr;
-    if (pixelType != RBPixelType24) {
+    if (pixelType != kPixelTypeRGB) {
         host.error("REALBuildPictureFromBuffer: pixel type " + std::to_string(pixelType) +
                    " is not the 24-bit RGB type");
         return nullptr;
@@ -211,10 +208,12 @@ REALpicture svcBuildPictureFromBuffer(int32_t width, int32_t height, int32_t pix
     return reinterpret_cast<REALpicture>(pic.memory);
 }
 
-REALpicture svcGetPictureMask(REALpicture pic, RBBoolean create)
+REALpicture svcGetPictureMask(REALpicture pic, uint8_t create)
 {
     Host::Impl &host = I();
     host.called("REALGetPictureMask", {create});
+    if (create != 1)
+        host.error("REALGetPictureMask: create flag " + std::to_string(create) + ", not 1");
     Handle *h = host.live(pic, Kind::Picture, "REALGetPictureMask");
     if (!h)
         return nullptr;
@@ -235,7 +234,7 @@ REALgraphics svcPictureGraphics(REALpicture pic)
     Handle *h = host.live(pic, Kind::Picture, "pluginPictureGraphicsGetter");
     if (!h)
         return nullptr;
-    Handle &g = host.create(Kind::Graphics, 16);
+    Handle &g = host.create(Kind::Graphics, kOpaqueBody);
     g.target = h;
     host.lock(*h);
     return reinterpret_cast<REALgraphics>(g.memory);
@@ -267,18 +266,14 @@ void *svcLoadObjectMethod(REALobject obj, const char *declaration)
     if (h->kind == Kind::Graphics)
         return std::strcmp(declaration, kDrawPictureDeclaration) == 0 ? reinterpret_cast<void *>(&hostDrawPicture)
                                                                       : nullptr;
-    if (h->kind == Kind::Object) {
-        for (const MethodInfo &m : h->cls->methods)
-            if (m.declaration == declaration)
-                return m.function;
-    }
-    if (h->kind == Kind::FolderItem) {
-        for (ClassInfo *ext : host.extensions)
-            if (sameName(ext->name, "Folderitem"))
-                for (const MethodInfo &m : ext->methods)
-                    if (m.declaration == declaration)
-                        return m.function;
-    }
+    std::vector<MethodInfo> methods;
+    if (h->kind == Kind::Object)
+        methods = host.methodsNow(*h->cls);
+    if (h->kind == Kind::FolderItem)
+        methods = host.folderItemMethods();
+    for (const MethodInfo &m : methods)
+        if (m.declaration == declaration)
+            return m.function;
     return nullptr;
 }
 
@@ -321,29 +316,7 @@ const Service kServices[] = {
 static_assert(std::is_same<decltype(&hostDrawPicture), DrawPictureProc>::value,
               "DrawPicture must match the signature plug-ins call");
 
-void *resolve(const char *name)
-{
-    Host::Impl &host = I();
-    if (!name) {
-        host.error("resolver: nil service name");
-        return nullptr;
-    }
-    host.lookupCount[name]++;
-    host.note(JournalEntry::Lookup, name);
-    if (host.withdrawn.count(name))
-        return nullptr;
-    auto replaced = host.replaced.find(name);
-    if (replaced != host.replaced.end())
-        return replaced->second;
-    return Host::instance().service(name);
-}
-
 } // namespace
-
-REALResolver Host::resolver()
-{
-    return &resolve;
-}
 
 std::vector<std::string> Host::serviceNames() const
 {
@@ -361,140 +334,38 @@ void *Host::service(const std::string &name) const
     return nullptr;
 }
 
-void Host::withdraw(const std::string &name)
-{
-    impl_->withdrawn.insert(name);
-}
+/* ---- drawing ---- */
 
-void Host::replace(const std::string &name, void *function)
+void Host::Impl::draw(Handle &target, Handle &source, int32_t x, int32_t y, int32_t dw, int32_t dh, int32_t sx,
+                      int32_t sy, int32_t sw, int32_t sh)
 {
-    impl_->withdrawn.erase(name);
-    impl_->replaced[name] = function;
-}
-
-void Host::restore(const std::string &name)
-{
-    impl_->withdrawn.erase(name);
-    impl_->replaced.erase(name);
-}
-
-void Host::restoreAll()
-{
-    impl_->withdrawn.clear();
-    impl_->replaced.clear();
-}
-
-void Host::start(void (*entry)(REALResolver))
-{
-    entry(resolver());
-}
-
-bool Host::loadPlugin(const std::string &path)
-{
-    if (impl_->libraries.count(path))
-        return false;
-    void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library)
-        throw HostError("loadPlugin: " + std::string(dlerror()));
-    void *entry = dlsym(library, "REALPluginMain");
-    if (!entry) {
-        dlclose(library);
-        throw HostError("loadPlugin: " + path + " has no REALPluginMain");
-    }
-    impl_->libraries[path] = library;
-    start(reinterpret_cast<void (*)(REALResolver)>(entry));
-    return true;
-}
-
-void *Host::pluginSymbol(const std::string &path, const std::string &name)
-{
-    auto it = impl_->libraries.find(path);
-    if (it == impl_->libraries.end())
-        throw HostError("pluginSymbol: " + path + " is not loaded");
-    return dlsym(it->second, name.c_str());
-}
-
-/* ---- text encodings ---- */
-
-namespace {
-bool decode(const std::string &in, uint32_t from, std::u32string &out)
-{
-    out.clear();
-    switch (from) {
-    case kEncodingASCII:
-        for (unsigned char c : in) {
-            if (c > 0x7F)
-                return false;
-            out += c;
-        }
-        return true;
-    case kEncodingLatin1:
-        for (unsigned char c : in)
-            out += c;
-        return true;
-    case kEncodingUTF8:
-        for (size_t i = 0; i < in.size();) {
-            unsigned char c = static_cast<unsigned char>(in[i]);
-            int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-            if (extra < 0 || in.size() - i <= static_cast<size_t>(extra))
-                return false;
-            char32_t cp = extra ? c & (0x3F >> extra) : c;
-            for (int k = 1; k <= extra; k++) {
-                unsigned char next = static_cast<unsigned char>(in[i + static_cast<size_t>(k)]);
-                if ((next & 0xC0) != 0x80)
-                    return false;
-                cp = cp << 6 | (next & 0x3F);
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
+        return;
+    // Copies first: a picture may be drawn into itself.
+    const std::vector<uint8_t> src = source.rgb;
+    const std::vector<uint8_t> mask = source.mask ? source.mask->rgb : std::vector<uint8_t>();
+    for (int64_t j = 0; j < dh; j++) {
+        const int64_t ty = y + j, fy = sy + j * sh / dh;
+        if (ty < 0 || ty >= target.height || fy < 0 || fy >= source.height)
+            continue;
+        for (int64_t i = 0; i < dw; i++) {
+            const int64_t tx = x + i, fx = sx + i * sw / dw;
+            if (tx < 0 || tx >= target.width || fx < 0 || fx >= source.width)
+                continue;
+            const size_t from = static_cast<size_t>((fy * source.width + fx) * 3);
+            uint8_t *to = &target.rgb[static_cast<size_t>((ty * target.width + tx) * 3)];
+            for (size_t c = 0; c < 3; c++) {
+                if (mask.empty()) {
+                    to[c] = src[from + c];
+                } else {
+                    // White in the source's mask lets the target show through.
+                    const unsigned m = mask[from + c];
+                    to[c] = static_cast<uint8_t>((src[from + c] * (255 - m) + to[c] * m + 127) / 255);
+                }
             }
-            out += cp;
-            i += static_cast<size_t>(extra) + 1;
         }
-        return true;
-    default:
-        return false;
     }
 }
 
-bool encode(const std::u32string &in, uint32_t to, std::string &out)
-{
-    out.clear();
-    for (char32_t cp : in) {
-        switch (to) {
-        case kEncodingASCII: out += cp < 0x80 ? static_cast<char>(cp) : '?'; break;
-        case kEncodingLatin1: out += cp < 0x100 ? static_cast<char>(cp) : '?'; break;
-        case kEncodingUTF8:
-            if (cp < 0x80) {
-                out += static_cast<char>(cp);
-            } else if (cp < 0x800) {
-                out += static_cast<char>(0xC0 | cp >> 6);
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else if (cp < 0x10000) {
-                out += static_cast<char>(0xE0 | cp >> 12);
-                out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | cp >> 18);
-                out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-                out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            }
-            break;
-        default: return false;
-        }
-    }
-    return true;
-}
-} // namespace
-
-bool convertText(const std::string &in, uint32_t from, uint32_t to, std::string &out)
-{
-    // Bytes without a known encoding travel as they are.
-    const bool rawSource = from == kEncodingRaw || from == kEncodingUntagged;
-    if (to == kEncodingRaw || (rawSource && (to == kEncodingUTF8 || to == kEncodingLatin1 || to == kEncodingASCII))) {
-        out = in;
-        return true;
-    }
-    std::u32string text;
-    return decode(in, from, text) && encode(text, to, out);
-}
 
 } // namespace standin

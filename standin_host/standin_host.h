@@ -4,9 +4,30 @@
  *
  * It is strict on purpose. Whatever a plug-in does wrong to a host (unlocking
  * a handle twice, writing outside its instance data, changing a string it was
- * handed, returning a handle of the wrong kind) is recorded as an error that
- * a test reads with errors() or audit(). Misuse of this API by a test throws
- * HostError instead.
+ * handed, returning a handle of the wrong kind, handing over records that are
+ * not in the host's layout, writing into a handle after its last reference
+ * went) is recorded as an error that a test reads with errors() or audit().
+ * Misuse of this API by a test throws HostError instead.
+ *
+ * It describes the host's side on its own (standin_host/sdk.h) and shares no
+ * declaration with a plug-in, so that a plug-in wrong about the host's layout
+ * fails here as it would in the host.
+ *
+ * How it watches the plug-in:
+ *   - registration reads the records word by word, checks format version 9
+ *     and that every field a plug-in leaves alone is zero; every call reads
+ *     the property and method tables from the plug-in's records again;
+ *   - instance data sits between guard bytes, and each class's offset is
+ *     far enough from every other's that data reached through another
+ *     class's offset lies in guard bytes; the guards are checked after every
+ *     call (and poisoned under AddressSanitizer, so that reads fail too);
+ *   - a destroyed handle's memory (instance data, string buffer, memory
+ *     block bytes) is filled with a pattern and kept in quarantine, and
+ *     checked for writes by verify(), audit() and when it is purged;
+ *   - a Boolean argument reaches the plug-in with junk in the bits above its
+ *     byte, as a host may leave them;
+ *   - "REALGetPictureMask" expects the create flag 1, the only one a plug-in
+ *     of this interface passes, and reports any other.
  *
  * Values the host makes:
  *   - a new string from "REALBuildString" is untagged (encoding 0) until the
@@ -18,15 +39,14 @@
  *     rectangle, scaling by nearest neighbour when the sizes differ and
  *     clipping to both pictures; a source with a mask is blended through it;
  *   - encodings known to "REALConvertString": ASCII, Latin-1, UTF-8 and raw
- *     bytes; any other code gives nil. The "System" font is UTF-8.
+ *     bytes; any other code gives nil. Only the "System" font has an
+ *     encoding, UTF-8 unless set otherwise; "REALGetFontEncoding" answers 0
+ *     for any other name.
  */
 #ifndef GIFQVR_STANDIN_HOST_H
 #define GIFQVR_STANDIN_HOST_H
 
-#ifndef GIFQVR_HOST_SIDE
-#define GIFQVR_HOST_SIDE
-#endif
-#include "host/host.h"
+#include "standin_host/sdk.h"
 
 #include <cstdint>
 #include <deque>
@@ -125,12 +145,13 @@ struct Declaration {
 };
 Declaration parseDeclaration(const std::string &text);
 
+/* A method or property entry as the host read it from the plug-in's record. */
 struct MethodInfo {
     std::string declaration; /* exactly as registered */
     Declaration parsed;
     void *function = nullptr;
     void *setter = nullptr;
-    const REALmethodDefinition *definition = nullptr;
+    const MethodRecord *definition = nullptr;
 };
 
 struct PropertyInfo {
@@ -139,12 +160,14 @@ struct PropertyInfo {
     void *getter = nullptr;
     void *setter = nullptr;
     int32_t param = 0;
-    const REALproperty *definition = nullptr;
+    const PropertyRecord *definition = nullptr;
 };
 
+/* A registered class. properties and methods are the tables as read at
+ * registration; every call reads them from the definition record again. */
 struct ClassInfo {
     std::string name;
-    REALclassDefinition *definition = nullptr;
+    ClassRecord *definition = nullptr;
     intptr_t offset = 0; /* what the host wrote into forSystemUse */
     uint32_t dataSize = 0;
     bool extension = false;
@@ -262,14 +285,18 @@ public:
     size_t liveHandles() const;
     size_t liveObjects(const std::string &className) const;
     size_t destroyed(const std::string &className) const;
-    /* Frees the memory of destroyed handles; their addresses become unknown. */
+    /* Frees the memory of destroyed handles after checking that nothing
+     * wrote into it; their addresses become unknown. The oldest are purged
+     * on their own once the quarantine is full. */
     void purgeDestroyed();
+    size_t quarantined() const;
 
     /* Faults of the plug-in, in order. */
     const std::vector<std::string> &errors() const { return errors_; }
     std::vector<std::string> takeErrors();
-    /* Checks now what is otherwise checked after each call: every live
-     * string's layout and every instance's guard bytes. */
+    /* Checks now what is otherwise checked after each call (every live
+     * string's record and bytes, every instance's and opaque handle's guard
+     * bytes) and that nothing wrote into a destroyed handle in quarantine. */
     void verify();
 
     /* Used by Value and by the services. */

@@ -150,37 +150,4 @@ std::string Value::describe() const
     }
 }
 
-/* ---- drawing ---- */
-
-void Host::Impl::draw(Handle &target, Handle &source, int32_t x, int32_t y, int32_t dw, int32_t dh, int32_t sx,
-                      int32_t sy, int32_t sw, int32_t sh)
-{
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
-        return;
-    // Copies first: a picture may be drawn into itself.
-    const std::vector<uint8_t> src = source.rgb;
-    const std::vector<uint8_t> mask = source.mask ? source.mask->rgb : std::vector<uint8_t>();
-    for (int64_t j = 0; j < dh; j++) {
-        const int64_t ty = y + j, fy = sy + j * sh / dh;
-        if (ty < 0 || ty >= target.height || fy < 0 || fy >= source.height)
-            continue;
-        for (int64_t i = 0; i < dw; i++) {
-            const int64_t tx = x + i, fx = sx + i * sw / dw;
-            if (tx < 0 || tx >= target.width || fx < 0 || fx >= source.width)
-                continue;
-            const size_t from = static_cast<size_t>((fy * source.width + fx) * 3);
-            uint8_t *to = &target.rgb[static_cast<size_t>((ty * target.width + tx) * 3)];
-            for (size_t c = 0; c < 3; c++) {
-                if (mask.empty()) {
-                    to[c] = src[from + c];
-                } else {
-                    // White in the source's mask lets the target show through.
-                    const unsigned m = mask[from + c];
-                    to[c] = static_cast<uint8_t>((src[from + c] * (255 - m) + to[c] * m + 127) / 255);
-                }
-            }
-        }
-    }
-}
-
 } // namespace standin

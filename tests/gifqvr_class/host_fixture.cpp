@@ -12,7 +12,7 @@ REALobject refusingNewInstance(const char *className)
 {
     if (className && refusedClasses().count(className))
         return nullptr;
-    auto real = reinterpret_cast<PluginNewInstanceProc>(Host::instance().service("PluginNewInstance"));
+    auto real = reinterpret_cast<standin::PluginNewInstanceProc>(Host::instance().service("PluginNewInstance"));
     return real(className);
 }
 

@@ -21,7 +21,7 @@ REALobject SwitchedNewInstance(const char *className)
 {
     if (gRefuseInstances)
         return nullptr;
-    auto real = reinterpret_cast<PluginNewInstanceProc>(Host::instance().service("PluginNewInstance"));
+    auto real = reinterpret_cast<standin::PluginNewInstanceProc>(Host::instance().service("PluginNewInstance"));
     return real(className);
 }
 
@@ -313,7 +313,7 @@ Value HostTest::Block(const Value &gif, int index)
 
 void HostTest::Poke(const Value &block, size_t at, char byte)
 {
-    auto getPtr = reinterpret_cast<memoryBlockGetPtrProc>(host.service("memoryBlockGetPtr"));
+    auto getPtr = reinterpret_cast<standin::memoryBlockGetPtrProc>(host.service("memoryBlockGetPtr"));
     static_cast<char *>(getPtr(block.memoryBlock()))[at] = byte;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -249,7 +250,7 @@ TEST_F(StartUp, EachClassIsRegisteredExactlyAsListed)
         SCOPED_TRACE(want.name);
         const ClassInfo *got = host().findClass(want.name);
         ASSERT_NE(nullptr, got);
-        const REALclassDefinition *def = got->definition;
+        const standin::ClassRecord *def = got->definition;
         // The exported record is the one the host took and wrote into.
         EXPECT_EQ(host().pluginSymbol(path, want.record), static_cast<const void *>(def));
         EXPECT_EQ(9u, def->version);
@@ -257,7 +258,7 @@ TEST_F(StartUp, EachClassIsRegisteredExactlyAsListed)
         EXPECT_EQ(nullptr, def->constructor);
         EXPECT_NE(nullptr, def->destructor);
         EXPECT_EQ(ExpectedSize(want.name), def->dataSize);
-        EXPECT_EQ(got->offset, def->forSystemUse);
+        EXPECT_EQ(static_cast<standin::Word>(got->offset), def->forSystemUse);
         offsets.push_back(def->forSystemUse);
 
         ASSERT_EQ(want.properties.size(), got->properties.size());
@@ -282,6 +283,35 @@ TEST_F(StartUp, EachClassIsRegisteredExactlyAsListed)
     for (size_t i = 0; i < offsets.size(); i++)
         for (size_t j = i + 1; j < offsets.size(); j++)
             EXPECT_NE(offsets[i], offsets[j]);
+}
+
+// Words of a record the plug-in fills; every other word is zero.
+void ExpectOnlyWords(const void *record, size_t words, std::set<size_t> filled, const std::string &what)
+{
+    const standin::Word *w = static_cast<const standin::Word *>(record);
+    for (size_t i = 0; i < words; i++)
+        EXPECT_TRUE(filled.count(i) || w[i] == 0) << what << ", word " << i << " is " << w[i];
+}
+
+TEST_F(StartUp, EveryWordThePluginDoesNotFillIsZero)
+{
+    LoadFreshCopy();
+    std::vector<const ClassInfo *> all = host().classes();
+    std::vector<const ClassInfo *> extensions = host().extensions();
+    all.insert(all.end(), extensions.begin(), extensions.end());
+    ASSERT_EQ(8u, all.size());
+    for (const ClassInfo *c : all) {
+        const standin::ClassRecord &def = *c->definition;
+        // version, name, dataSize, forSystemUse (the host's), destructor,
+        // properties and their count, methods and their count.
+        ExpectOnlyWords(&def, 25, {0, 1, 3, 4, 6, 7, 8, 9, 10}, c->name);
+        for (standin::Word i = 0; i < def.propertyCount; i++)
+            ExpectOnlyWords(&def.properties[i], 10, {1, 2, 4, 5}, c->name + " property " + std::to_string(i));
+        for (standin::Word i = 0; i < def.methodCount; i++)
+            ExpectOnlyWords(&def.methods[i], 4, {0, 1, 2}, c->name + " method " + std::to_string(i));
+    }
+    for (const standin::MethodInfo *m : host().globalMethods())
+        ExpectOnlyWords(m->definition, 4, {0, 1, 2}, m->declaration);
 }
 
 TEST_F(StartUp, WithoutHostVersionEverythingStillRegisters)

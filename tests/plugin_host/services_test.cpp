@@ -115,12 +115,22 @@ TEST_F(Entry, WithoutPluginVersionServiceSkipsTheCallAndGoesOn)
 
 // ------------------------------------------------------------- wrappers
 
-// One wrapper, called with valid arguments; answers whether the host
-// service acted. Each leaves the reference counts as it found them.
+// One wrapper, called with valid arguments: whether the host service acted,
+// and what the wrapper returned (0 for one that returns nothing). Each
+// leaves the reference counts as it found them.
+struct Outcome {
+    bool acted;
+    intptr_t result;
+};
 struct WrapperCase {
     const char *service;
-    std::function<bool()> call;
+    std::function<Outcome()> call;
 };
+
+template <typename T> intptr_t Word(T value)
+{
+    return reinterpret_cast<intptr_t>(value);
+}
 
 REALclassDefinition probeClasses[8];
 char probeNames[8][32];
@@ -139,8 +149,7 @@ REALclassDefinition *NextProbeClass()
 }
 
 int32_t ProbeGlobal(void) { return 1; }
-REALmethodDefinition probeGlobal = {reinterpret_cast<void *>(&ProbeGlobal), nullptr,
-                                    "ProbeGlobalQVR() as integer", 0, 0, nullptr};
+REALmethodDefinition probeGlobal = {reinterpret_cast<void *>(&ProbeGlobal), nullptr, "ProbeGlobalQVR() as integer", 0};
 REALclassDefinition probeExtension = {kCurrentREALControlVersion, "Folderitem", nullptr, 0, 0,
     nullptr, nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, 0,
     nullptr, 0, 0, nullptr, 0, nullptr, 0};
@@ -153,12 +162,25 @@ std::string RegisterProbeDirectly()
     return cls->name;
 }
 
-bool Released(Kind kind, void *handle)
+Outcome Released(Kind kind, void *handle)
 {
-    if (!handle)
-        return false;
-    Value::adopt(kind, handle).release();
-    return true;
+    if (handle)
+        Value::adopt(kind, handle).release();
+    return {handle != nullptr, Word(handle)};
+}
+
+// Whether a lock or unlock changed the handle's count by delta; the change
+// is undone.
+Outcome Counted(const Value &v, Kind kind, int delta, const std::function<void()> &call)
+{
+    if (delta < 0)
+        host().lockHandle(v.handle(), kind);
+    int32_t refs = host().references(v.handle());
+    call();
+    bool acted = host().references(v.handle()) == refs + delta;
+    if (acted == (delta > 0))
+        host().unlockHandle(v.handle(), kind);
+    return {acted, 0};
 }
 
 std::vector<WrapperCase> Wrappers(const Value &object, const Value &string, const Value &item,
@@ -166,63 +188,41 @@ std::vector<WrapperCase> Wrappers(const Value &object, const Value &string, cons
 {
     return {
         {"PluginRegisterClass", [] {
-             int before = static_cast<int>(host().classes().size());
-             REALRegisterClass(NextProbeClass());
-             bool acted = static_cast<int>(host().classes().size()) == before + 1;
+             size_t before = host().classes().size();
+             int32_t result = REALRegisterClass(NextProbeClass());
+             bool acted = host().classes().size() == before + 1;
              host().forgetRegistrations();
-             return acted;
+             return Outcome{acted, result};
          }},
         {"PluginRegisterClassExtension", [] {
-             REALRegisterClassExtension(&probeExtension);
+             int32_t result = REALRegisterClassExtension(&probeExtension);
              bool acted = host().extensions().size() == 1;
              host().forgetRegistrations();
-             return acted;
+             return Outcome{acted, result};
          }},
         {"PluginRegisterMethod", [] {
-             REALRegisterMethod(&probeGlobal);
+             int32_t result = REALRegisterMethod(&probeGlobal);
              bool acted = host().globalMethods().size() == 1;
              host().forgetRegistrations();
-             return acted;
+             return Outcome{acted, result};
          }},
         {"PluginNewInstance", [] {
              std::string name = RegisterProbeDirectly();
-             bool acted = Released(Kind::Object, REALnewInstance(name.c_str()));
+             Outcome made = Released(Kind::Object, REALnewInstance(name.c_str()));
              host().forgetRegistrations();
-             return acted;
+             return made;
          }},
         {"REALLockObject", [&] {
-             int32_t refs = host().references(object.handle());
-             REALLockObject(object.object());
-             bool acted = host().references(object.handle()) == refs + 1;
-             if (acted)
-                 host().unlockHandle(object.handle(), Kind::MemoryBlock);
-             return acted;
+             return Counted(object, Kind::MemoryBlock, 1, [&] { REALLockObject(object.object()); });
          }},
         {"REALUnlockObject", [&] {
-             host().lockHandle(object.handle(), Kind::MemoryBlock);
-             int32_t refs = host().references(object.handle());
-             REALUnlockObject(object.object());
-             bool acted = host().references(object.handle()) == refs - 1;
-             if (!acted)
-                 host().unlockHandle(object.handle(), Kind::MemoryBlock);
-             return acted;
+             return Counted(object, Kind::MemoryBlock, -1, [&] { REALUnlockObject(object.object()); });
          }},
         {"REALLockString", [&] {
-             int32_t refs = host().references(string.handle());
-             REALLockString(string.string());
-             bool acted = host().references(string.handle()) == refs + 1;
-             if (acted)
-                 host().unlockHandle(string.handle(), Kind::String);
-             return acted;
+             return Counted(string, Kind::String, 1, [&] { REALLockString(string.string()); });
          }},
         {"REALUnlockString", [&] {
-             host().lockHandle(string.handle(), Kind::String);
-             int32_t refs = host().references(string.handle());
-             REALUnlockString(string.string());
-             bool acted = host().references(string.handle()) == refs - 1;
-             if (!acted)
-                 host().unlockHandle(string.handle(), Kind::String);
-             return acted;
+             return Counted(string, Kind::String, -1, [&] { REALUnlockString(string.string()); });
          }},
         {"REALBuildString", [] {
              return Released(Kind::String, originalREALBuildString("abc", 3));
@@ -231,13 +231,14 @@ std::vector<WrapperCase> Wrappers(const Value &object, const Value &string, cons
              uint32_t code = host().encoding(string) == standin::kEncodingLatin1
                                  ? standin::kEncodingASCII : standin::kEncodingLatin1;
              REALSetStringEncoding(string.string(), code);
-             return host().encoding(string) == code;
+             return Outcome{host().encoding(string) == code, 0};
          }},
         {"REALConvertString", [&] {
              return Released(Kind::String, REALConvertString(string.string(), standin::kEncodingASCII));
          }},
         {"REALGetFontEncoding", [] {
-             return REALGetFontEncoding("System") == host().systemEncoding();
+             uint32_t code = REALGetFontEncoding("System");
+             return Outcome{code == host().systemEncoding(), static_cast<intptr_t>(code)};
          }},
         {"REALpathFromFolderItem", [&] {
              return Released(Kind::String, REALpathFromFolderItem(item.folderItem()));
@@ -246,10 +247,12 @@ std::vector<WrapperCase> Wrappers(const Value &object, const Value &string, cons
              return Released(Kind::MemoryBlock, REALNewMemoryBlock(16));
          }},
         {"memoryBlockGetPtr", [&] {
-             return REALMemoryBlockGetPtr(block.memoryBlock()) != nullptr;
+             void *bytes = REALMemoryBlockGetPtr(block.memoryBlock());
+             return Outcome{bytes != nullptr, Word(bytes)};
          }},
         {"memoryBlockGetSize", [&] {
-             return REALMemoryBlockGetSize(block.memoryBlock()) == 5;
+             int32_t size = REALMemoryBlockGetSize(block.memoryBlock());
+             return Outcome{size == 5, size};
          }},
         {"REALBuildPictureFromBuffer", [] {
              unsigned char rgb[6] = {1, 2, 3, 4, 5, 6};
@@ -262,8 +265,9 @@ std::vector<WrapperCase> Wrappers(const Value &object, const Value &string, cons
              return Released(Kind::Graphics, REALGetPictureGraphics(picture.picture()));
          }},
         {"REALLoadObjectMethod", [&] {
-             return REALLoadObjectMethod(reinterpret_cast<REALobject>(graphics.handle()),
-                                         standin::kDrawPictureDeclaration) != nullptr;
+             void *method = REALLoadObjectMethod(reinterpret_cast<REALobject>(graphics.handle()),
+                                                 standin::kDrawPictureDeclaration);
+             return Outcome{method != nullptr, Word(method)};
          }},
     };
 }
@@ -290,21 +294,24 @@ TEST(Wrappers, KeepAFoundServiceAndAskAgainForAMissingOne)
 
             host().withdraw(c.service);
             for (int i = 1; i <= 3; i++) {
-                EXPECT_FALSE(c.call()) << "missing service gave a result";
+                Outcome missing = c.call();
+                EXPECT_FALSE(missing.acted) << "a missing service acted";
+                // 0, null or nothing: what every caller takes for failure.
+                EXPECT_EQ(0, missing.result) << "the wrapper's answer without its service";
                 EXPECT_EQ(i, host().lookups(c.service)) << "missing service not asked again";
             }
             EXPECT_EQ(calls, host().calls(c.service));
 
             host().restore(c.service);
-            EXPECT_TRUE(c.call());
-            EXPECT_TRUE(c.call());
+            EXPECT_TRUE(c.call().acted);
+            EXPECT_TRUE(c.call().acted);
             EXPECT_EQ(4, host().lookups(c.service)) << "found service asked again";
             EXPECT_EQ(calls + 2, host().calls(c.service));
 
             // Once found, the address is kept even if the resolver would
             // now answer null.
             host().withdraw(c.service);
-            EXPECT_TRUE(c.call());
+            EXPECT_TRUE(c.call().acted);
             EXPECT_EQ(4, host().lookups(c.service));
             host().restore(c.service);
         }

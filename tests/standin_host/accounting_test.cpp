@@ -170,26 +170,27 @@ TEST_F(StringTest, LaidOutAsTheRecordDescribes)
 {
     if (sizeof(void *) == 4) {
         // On the real target every field is one 32-bit word.
-        EXPECT_EQ(sizeof(REALstringStruct), 16u);
-        EXPECT_EQ(offsetof(REALstringStruct, buffer), 4u);
-        EXPECT_EQ(offsetof(REALstringStruct, length), 12u);
+        EXPECT_EQ(sizeof(StringRecord), 16u);
+        EXPECT_EQ(offsetof(StringRecord, buffer), 4u);
+        EXPECT_EQ(offsetof(StringRecord, allocated), 8u);
+        EXPECT_EQ(offsetof(StringRecord, length), 12u);
     }
     Value v = host.string("GIF89a", standin::kEncodingASCII);
-    const REALstringStruct *s = v.string();
-    EXPECT_EQ(s->length, 6);
-    EXPECT_EQ(s->encoding, 0x0600u);
-    EXPECT_EQ(s->refCount, 1);
+    const StringRecord *s = stringRecord(v.string());
+    EXPECT_EQ(s->length, 6u);
+    EXPECT_EQ(s->allocated, 8u);
+    EXPECT_EQ(s->useCount, 1u);
     EXPECT_NE(s->buffer[0], 'G');
     EXPECT_EQ(std::string(s->buffer + 1), "GIF89a");
     EXPECT_EQ(s->buffer[7], '\0');
 
     // Embedded zero bytes are text too; the length says how much.
     Value raw = host.string(std::string("a\0b", 3), standin::kEncodingRaw);
-    EXPECT_EQ(raw.string()->length, 3);
-    EXPECT_EQ(std::memcmp(raw.string()->buffer + 1, "a\0b\0", 4), 0);
+    EXPECT_EQ(stringRecord(raw.string())->length, 3u);
+    EXPECT_EQ(std::memcmp(stringRecord(raw.string())->buffer + 1, "a\0b\0", 4), 0);
 
     Value copy = v;
-    EXPECT_EQ(s->refCount, 2);
+    EXPECT_EQ(s->useCount, 2u);
 }
 
 TEST_F(StringTest, ChangesByThePluginAreReportedAndUndone)
@@ -199,15 +200,18 @@ TEST_F(StringTest, ChangesByThePluginAreReportedAndUndone)
     host.call(counter, "Tamper(s as string)", {s});
     EXPECT_TRUE(tookError("changed by the plug-in: text"));
     EXPECT_EQ(host.text(s), "abc");
-    EXPECT_EQ(std::string(s.string()->buffer + 1), "abc");
+    StringRecord *record = stringRecord(s.string());
+    EXPECT_EQ(std::string(record->buffer + 1), "abc");
 
-    s.string()->length = 2;
-    s.string()->buffer[0] = 'x';
+    record->length = 2;
+    record->allocated = 99;
+    record->buffer[0] = 'x';
     host.verify();
     std::vector<std::string> errors = host.takeErrors();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("length; first byte;"), std::string::npos) << errors[0];
-    EXPECT_EQ(s.string()->length, 3);
+    EXPECT_NE(errors[0].find("length; allocated length; first byte;"), std::string::npos) << errors[0];
+    EXPECT_EQ(record->length, 3u);
+    EXPECT_EQ(record->allocated, 5u);
 }
 
 TEST_F(StringTest, BuildStringCopiesItsBytesAndLeavesTheEncodingToTheCaller)
@@ -221,13 +225,12 @@ TEST_F(StringTest, BuildStringCopiesItsBytesAndLeavesTheEncodingToTheCaller)
     EXPECT_EQ(host.encoding(s), standin::kEncodingUntagged);
     setEncoding(s.string(), 0xFFFF);
     EXPECT_EQ(host.encoding(s), 0xFFFFu);
-    EXPECT_EQ(s.string()->encoding, 0xFFFFu);
     EXPECT_EQ(host.text(s), "hello");
 
     Value empty = Value::adopt(Kind::String, build(nullptr, 0));
     ASSERT_FALSE(empty.isNil());
-    EXPECT_EQ(empty.string()->length, 0);
-    EXPECT_EQ(empty.string()->buffer[1], '\0');
+    EXPECT_EQ(stringRecord(empty.string())->length, 0u);
+    EXPECT_EQ(stringRecord(empty.string())->buffer[1], '\0');
 
     EXPECT_EQ(build("x", -1), nullptr);
     EXPECT_TRUE(tookError("REALBuildString"));
@@ -269,6 +272,10 @@ TEST_F(StringTest, TheSystemFontHasAnEncodingConvertStringAccepts)
     auto convert = service<REALConvertStringProc>("REALConvertString");
     const uint32_t system = fontEncoding("System");
     EXPECT_EQ(system, standin::kEncodingUTF8);
+    // No other font has one: a plug-in that asks for another gets 0.
+    EXPECT_EQ(fontEncoding("Arial"), 0u);
+    EXPECT_EQ(fontEncoding("system"), 0u);
+    EXPECT_EQ(fontEncoding(""), 0u);
     Value path = host.string("/tmp/\xC3\xA9t\xC3\xA9.gif", standin::kEncodingUTF8);
     Value converted = Value::adopt(Kind::String, convert(path.string(), system));
     ASSERT_FALSE(converted.isNil());

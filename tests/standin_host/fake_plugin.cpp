@@ -6,9 +6,11 @@
 #include <cstring>
 #include <sys/stat.h>
 
-REALclassDefinition FakeGadgetClass;
-REALclassDefinition FakeCounterClass;
-REALclassDefinition FakeFolderItemClass;
+using namespace standin;
+
+ClassRecord FakeGadgetClass;
+ClassRecord FakeCounterClass;
+ClassRecord FakeFolderItemClass;
 int gCounterDestructorRuns = 0;
 double gFakeVersionSeen = 0;
 
@@ -66,10 +68,10 @@ template <typename T> T handOut(T stored)
 
 int32_t getValue(REALobject self, int32_t) { return counter(self)->value; }
 void setValue(REALobject self, int32_t, int32_t v) { counter(self)->value = v; }
-RBBoolean getFlag(REALobject self, int32_t) { return counter(self)->flag; }
-void setFlag(REALobject self, int32_t, RBBoolean v) { counter(self)->flag = v; }
-RBColor getTint(REALobject self, int32_t) { return counter(self)->tint; }
-void setTint(REALobject self, int32_t, RBColor v) { counter(self)->tint = v; }
+uint8_t getFlag(REALobject self, int32_t) { return counter(self)->flag; }
+void setFlag(REALobject self, int32_t, uint8_t v) { counter(self)->flag = v; }
+uint32_t getTint(REALobject self, int32_t) { return counter(self)->tint; }
+void setTint(REALobject self, int32_t, uint32_t v) { counter(self)->tint = v; }
 REALstring getLabel(REALobject self, int32_t)
 {
     lockString(counter(self)->label);
@@ -92,12 +94,12 @@ void setFile(REALobject self, int32_t, REALfolderItem v) { keepObject(counter(se
 int32_t getTotal(REALobject self, int32_t param) { return counter(self)->value + param; }
 
 int32_t add(REALobject self, int32_t amount) { return counter(self)->value += amount; }
-RBColor item(REALobject self, int32_t index) { return counter(self)->items[index & 3]; }
-void setItem(REALobject self, int32_t index, RBColor v) { counter(self)->items[index & 3] = v; }
+uint32_t item(REALobject self, int32_t index) { return counter(self)->items[index & 3]; }
+void setItem(REALobject self, int32_t index, uint32_t v) { counter(self)->items[index & 3] = v; }
 int32_t twice(REALobject self) { return counter(self)->value * 2; }
 int32_t twiceOf(REALobject, int32_t n) { return n * 2; }
 int32_t pickNumber(REALobject, int32_t n) { return n; }
-int32_t pickString(REALobject, REALstring s) { return s ? s->length : -1; }
+int32_t pickString(REALobject, REALstring s) { return s ? static_cast<int32_t>(stringRecord(s)->length) : -1; }
 REALobject join(REALobject, REALobject other) { return handOut(other); }
 REALstring echo(REALobject, REALstring s)
 {
@@ -123,7 +125,7 @@ REALpicture makePicture(REALobject, int32_t width, int32_t height)
             p[2] = 7;
         }
     REALpicture pic = service<REALBuildPictureFromBufferProc>("REALBuildPictureFromBuffer")(
-        width, height, RBPixelType24, pixels, rowBytes);
+        width, height, kPixelTypeRGB, pixels, rowBytes);
     // The host must have copied the pixels by now.
     memset(pixels, 0xEE, static_cast<size_t>(rowBytes * height));
     free(pixels);
@@ -133,7 +135,7 @@ REALpicture makePicture(REALobject, int32_t width, int32_t height)
 /* Wrong about the host, on purpose. */
 REALobject leakyPartner(REALobject self) { return counter(self)->partner; }
 void scribble(REALobject self) { reinterpret_cast<char *>(self)[FakeCounterClass.forSystemUse - 1] = 0; }
-void tamper(REALobject, REALstring s) { s->buffer[1] ^= 0x20; }
+void tamper(REALobject, REALstring s) { stringRecord(s)->buffer[1] ^= 0x20; }
 void doubleUnlock(REALobject, REALstring s) { unlockString(s); }
 REALobject wrongClass(REALobject) { return service<PluginNewInstanceProc>("PluginNewInstance")("FakeGadget"); }
 REALobject ghost(REALobject)
@@ -163,22 +165,22 @@ int32_t fileSize(REALfolderItem item)
     if (!path)
         return -1;
     struct stat st;
-    int32_t size = stat(path->buffer + 1, &st) == 0 ? static_cast<int32_t>(st.st_size) : -1;
+    int32_t size = stat(stringRecord(path)->buffer + 1, &st) == 0 ? static_cast<int32_t>(st.st_size) : -1;
     unlockString(path);
     return size;
 }
 
-RBBoolean fileWrite(REALfolderItem item, REALstring text)
+uint8_t fileWrite(REALfolderItem item, REALstring text)
 {
     REALstring path = service<REALpathFromFolderItemProc>("REALpathFromFolderItem")(item);
     if (!path)
         return 0;
-    FILE *f = fopen(path->buffer + 1, "wb");
+    FILE *f = fopen(stringRecord(path)->buffer + 1, "wb");
     unlockString(path);
     if (!f)
         return 0;
     if (text)
-        fwrite(text->buffer + 1, 1, static_cast<size_t>(text->length), f);
+        fwrite(stringRecord(text)->buffer + 1, 1, static_cast<size_t>(stringRecord(text)->length), f);
     fclose(f);
     return 1;
 }
@@ -188,63 +190,66 @@ REALstring shout(REALstring s)
 {
     if (!s)
         return nullptr;
-    char *upper = static_cast<char *>(malloc(static_cast<size_t>(s->length) + 1));
-    for (int32_t i = 0; i < s->length; i++)
-        upper[i] = static_cast<char>(toupper(static_cast<unsigned char>(s->buffer[1 + i])));
-    REALstring out = service<REALBuildStringProc>("REALBuildString")(upper, s->length);
+    const StringRecord *text = stringRecord(s);
+    const int32_t length = static_cast<int32_t>(text->length);
+    char *upper = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
+    for (int32_t i = 0; i < length; i++)
+        upper[i] = static_cast<char>(toupper(static_cast<unsigned char>(text->buffer[1 + i])));
+    REALstring out = service<REALBuildStringProc>("REALBuildString")(upper, length);
     free(upper);
-    service<REALSetStringEncodingProc>("REALSetStringEncoding")(out, kREALTextEncodingASCII);
+    service<REALSetStringEncodingProc>("REALSetStringEncoding")(out, kEncodingASCII);
     return out;
 }
 
 #define FN(f) reinterpret_cast<void *>(&(f))
-REALproperty gadgetProperties[] = {
-    {nullptr, "Level", "Integer", FN(getLevel), FN(setLevel), 0, 0, 0, nullptr},
+PropertyRecord gadgetProperties[] = {
+    {nullptr, "Level", "Integer", 0, FN(getLevel), FN(setLevel), 0, 0, 0, nullptr},
 };
-REALproperty counterProperties[] = {
-    {nullptr, "Value", "Integer", FN(getValue), FN(setValue), 0, 0, 0, nullptr},
-    {nullptr, "Flag", "Boolean", FN(getFlag), FN(setFlag), 0, 0, 0, nullptr},
-    {nullptr, "Tint", "color", FN(getTint), FN(setTint), 0, 0, 0, nullptr},
-    {nullptr, "Label", "String", FN(getLabel), FN(setLabel), 0, 0, 0, nullptr},
-    {nullptr, "Partner", "FakeCounter", FN(getPartner), FN(setPartner), 0, 0, 0, nullptr},
-    {nullptr, "Picture", "Picture", FN(getPicture), FN(setPicture), 0, 0, 0, nullptr},
-    {nullptr, "Block", "Memoryblock", FN(getBlock), FN(setBlock), 0, 0, 0, nullptr},
-    {nullptr, "File", "folderitem", FN(getFile), FN(setFile), 0, 0, 0, nullptr},
-    {nullptr, "Total", "Integer", FN(getTotal), nullptr, 1000, 0, 0, nullptr},
+PropertyRecord counterProperties[] = {
+    {nullptr, "Value", "Integer", 0, FN(getValue), FN(setValue), 0, 0, 0, nullptr},
+    {nullptr, "Flag", "Boolean", 0, FN(getFlag), FN(setFlag), 0, 0, 0, nullptr},
+    {nullptr, "Tint", "color", 0, FN(getTint), FN(setTint), 0, 0, 0, nullptr},
+    {nullptr, "Label", "String", 0, FN(getLabel), FN(setLabel), 0, 0, 0, nullptr},
+    {nullptr, "Partner", "FakeCounter", 0, FN(getPartner), FN(setPartner), 0, 0, 0, nullptr},
+    {nullptr, "Picture", "Picture", 0, FN(getPicture), FN(setPicture), 0, 0, 0, nullptr},
+    {nullptr, "Block", "Memoryblock", 0, FN(getBlock), FN(setBlock), 0, 0, 0, nullptr},
+    {nullptr, "File", "folderitem", 0, FN(getFile), FN(setFile), 0, 0, 0, nullptr},
+    // Its parameter word is 0 as registered; a test changes it afterwards.
+    {nullptr, "Total", "Integer", 0, FN(getTotal), nullptr, 0, 0, 0, nullptr},
 };
-REALmethodDefinition counterMethods[] = {
-    {FN(add), nullptr, "Add(amount as integer) as integer", 0, 0, nullptr},
-    {FN(item), FN(setItem), "Item(index as integer) as color", 0, 0, nullptr},
-    {FN(twice), nullptr, "Twice as integer", 0, 0, nullptr},
-    {FN(twiceOf), nullptr, "Twice(n as integer) as integer", 0, 0, nullptr},
-    {FN(pickNumber), nullptr, "Pick(n as integer) as integer", 0, 0, nullptr},
-    {FN(pickString), nullptr, "Pick(s as string) as integer", 0, 0, nullptr},
-    {FN(join), nullptr, "Join(other as FakeCounter) as FakeCounter", 0, 0, nullptr},
-    {FN(echo), nullptr, "Echo(s as String) as String", 0, 0, nullptr},
-    {FN(misread), nullptr, "Misread as integer", 0, 0, nullptr},
-    {FN(makePicture), nullptr, "MakePicture(width as integer, height as integer) as picture", 0, 0, nullptr},
-    {FN(leakyPartner), nullptr, "LeakyPartner as FakeCounter", 0, 0, nullptr},
-    {FN(scribble), nullptr, "Scribble", 0, 0, nullptr},
-    {FN(tamper), nullptr, "Tamper(s as string)", 0, 0, nullptr},
-    {FN(doubleUnlock), nullptr, "DoubleUnlock(s as string)", 0, 0, nullptr},
-    {FN(wrongClass), nullptr, "WrongClass as FakeCounter", 0, 0, nullptr},
-    {FN(ghost), nullptr, "Ghost as FakeCounter", 0, 0, nullptr},
+MethodRecord counterMethods[] = {
+    {FN(add), nullptr, "Add(amount as integer) as integer", 0},
+    {FN(item), FN(setItem), "Item(index as integer) as color", 0},
+    {FN(twice), nullptr, "Twice as integer", 0},
+    {FN(twiceOf), nullptr, "Twice(n as integer) as integer", 0},
+    {FN(pickNumber), nullptr, "Pick(n as integer) as integer", 0},
+    {FN(pickString), nullptr, "Pick(s as string) as integer", 0},
+    {FN(join), nullptr, "Join(other as FakeCounter) as FakeCounter", 0},
+    {FN(echo), nullptr, "Echo(s as String) as String", 0},
+    {FN(misread), nullptr, "Misread as integer", 0},
+    {FN(makePicture), nullptr, "MakePicture(width as integer, height as integer) as picture", 0},
+    {FN(leakyPartner), nullptr, "LeakyPartner as FakeCounter", 0},
+    {FN(scribble), nullptr, "Scribble", 0},
+    {FN(tamper), nullptr, "Tamper(s as string)", 0},
+    {FN(doubleUnlock), nullptr, "DoubleUnlock(s as string)", 0},
+    {FN(wrongClass), nullptr, "WrongClass as FakeCounter", 0},
+    {FN(ghost), nullptr, "Ghost as FakeCounter", 0},
 };
-REALmethodDefinition folderItemMethods[] = {
-    {FN(fileSize), nullptr, "Size as integer", 0, 0, nullptr},
-    {FN(fileWrite), nullptr, "Write(text as string) as boolean", 0, 0, nullptr},
+MethodRecord folderItemMethods[] = {
+    {FN(fileSize), nullptr, "Size as integer", 0},
+    {FN(fileWrite), nullptr, "Write(text as string) as boolean", 0},
 };
-REALmethodDefinition globalMethods[] = {
-    {FN(sum), nullptr, "Sum(a as integer, b as integer) as integer", 0, 0, nullptr},
-    {FN(shout), nullptr, "Shout(s as string) as string", 0, 0, nullptr},
+MethodRecord globalMethods[] = {
+    {FN(sum), nullptr, "Sum(a as integer, b as integer) as integer", 0},
+    {FN(shout), nullptr, "Shout(s as string) as string", 0},
 };
-#define COUNT(t) static_cast<uint32_t>(sizeof(t) / sizeof((t)[0]))
+#define COUNT(t) static_cast<Word>(sizeof(t) / sizeof((t)[0]))
 
-void define(REALclassDefinition &def, const char *name, uint32_t dataSize, void *destructor,
-            REALproperty *properties, uint32_t propertyCount, REALmethodDefinition *methods, uint32_t methodCount)
+void define(ClassRecord &def, const char *name, Word dataSize, void *destructor,
+            PropertyRecord *properties, Word propertyCount, MethodRecord *methods, Word methodCount)
 {
-    def = REALclassDefinition();
-    def.version = kCurrentREALControlVersion;
+    def = ClassRecord();
+    def.version = kFormatVersion;
     def.name = name;
     def.dataSize = dataSize;
     def.destructor = destructor;
@@ -259,7 +264,7 @@ void define(REALclassDefinition &def, const char *name, uint32_t dataSize, void 
 void FakePluginMain(REALResolver resolver)
 {
     gHost = resolver;
-    service<RegisterPluginVersionProc>("RegisterPluginVersion")(kCurrentREALControlVersion);
+    service<RegisterPluginVersionProc>("RegisterPluginVersion")(kFormatVersion);
     if (auto version = service<REALGetRBVersionProc>("REALGetRBVersion"))
         gFakeVersionSeen = version();
 
@@ -273,6 +278,6 @@ void FakePluginMain(REALResolver resolver)
     registerClass(&FakeGadgetClass);
     registerClass(&FakeCounterClass);
     service<PluginRegisterClassProc>("PluginRegisterClassExtension")(&FakeFolderItemClass);
-    for (REALmethodDefinition &m : globalMethods)
+    for (MethodRecord &m : globalMethods)
         service<PluginRegisterMethodProc>("PluginRegisterMethod")(&m);
 }

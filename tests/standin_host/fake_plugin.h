@@ -1,6 +1,7 @@
 // A small plug-in of the test's own, linked into the test program and
 // started through the resolver, so the host can be tested without the real
-// one. Some of its methods are wrong about the host on purpose.
+// one. It uses the host's own declarations of the records. Some of its
+// methods are wrong about the host on purpose.
 #ifndef GIFQVR_TESTS_STANDIN_HOST_FAKE_PLUGIN_H
 #define GIFQVR_TESTS_STANDIN_HOST_FAKE_PLUGIN_H
 
@@ -8,23 +9,23 @@
 
 struct CounterData {
     int32_t value;
-    RBBoolean flag;
-    RBColor tint;
+    uint8_t flag;
+    uint32_t tint;
     REALstring label;
     REALobject partner;
     REALpicture picture;
     REALmemoryBlock block;
     REALfolderItem file;
-    RBColor items[4];
+    uint32_t items[4];
 };
 
 struct GadgetData {
     int32_t level;
 };
 
-extern REALclassDefinition FakeGadgetClass;
-extern REALclassDefinition FakeCounterClass;
-extern REALclassDefinition FakeFolderItemClass;
+extern standin::ClassRecord FakeGadgetClass;
+extern standin::ClassRecord FakeCounterClass;
+extern standin::ClassRecord FakeFolderItemClass;
 extern int gCounterDestructorRuns;
 extern double gFakeVersionSeen;
 

@@ -13,11 +13,8 @@
 #include <string>
 #include <vector>
 
-using standin::Args;
-using standin::Host;
-using standin::HostError;
-using standin::Kind;
-using standin::Value;
+// The host's own names: its records, services and value API.
+using namespace standin;
 
 class HostTest : public ::testing::Test {
 protected:

@@ -53,8 +53,12 @@ TEST_F(PictureTest, TheMaskIsMadeOnlyWhenAskedAndStartsOpaque)
 {
     auto getMask = service<REALGetPictureMaskProc>("REALGetPictureMask");
     Value pic = host.picture(3, 2, 0x102030);
+    // A plug-in of this interface always asks with 1; any other flag is
+    // reported, and answered as asked.
     EXPECT_EQ(getMask(pic.picture(), 0), nullptr);
+    EXPECT_TRUE(tookError("REALGetPictureMask: create flag 0, not 1"));
     EXPECT_FALSE(host.hasMask(pic));
+    EXPECT_TRUE(host.mask(pic, false).isNil());
 
     Value mask = Value::adopt(Kind::Picture, getMask(pic.picture(), 1));
     ASSERT_FALSE(mask.isNil());
@@ -66,9 +70,12 @@ TEST_F(PictureTest, TheMaskIsMadeOnlyWhenAskedAndStartsOpaque)
     // The picture holds one reference, the caller the other.
     EXPECT_EQ(host.references(mask.handle()), 2);
 
-    Value again = Value::adopt(Kind::Picture, getMask(pic.picture(), 0));
+    Value again = Value::adopt(Kind::Picture, getMask(pic.picture(), 2));
+    EXPECT_TRUE(tookError("create flag 2, not 1"));
     EXPECT_EQ(again.handle(), mask.handle());
     EXPECT_EQ(host.references(mask.handle()), 3);
+    EXPECT_EQ(host.mask(pic, false).handle(), mask.handle());
+    EXPECT_TRUE(host.errors().empty());
     again.release();
     mask.release();
 

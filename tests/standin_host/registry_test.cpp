@@ -77,7 +77,7 @@ TEST_F(RegistryTest, KeepsTheRecordsAndWritesADifferentOffsetIntoEachClass)
     EXPECT_EQ(counter->offset % static_cast<intptr_t>(alignof(std::max_align_t)), 0);
 
     ASSERT_EQ(counter->methods.size(), FakeCounterClass.methodCount);
-    for (uint32_t i = 0; i < FakeCounterClass.methodCount; i++) {
+    for (Word i = 0; i < FakeCounterClass.methodCount; i++) {
         EXPECT_EQ(counter->methods[i].declaration, FakeCounterClass.methods[i].declaration);
         EXPECT_TRUE(counter->methods[i].parsed.valid) << counter->methods[i].declaration;
         EXPECT_EQ(counter->methods[i].definition, &FakeCounterClass.methods[i]);
@@ -103,30 +103,30 @@ TEST_F(RegistryTest, ReportsDefinitionsItCannotTake)
     auto registerMethod = service<PluginRegisterMethodProc>("PluginRegisterMethod");
     const size_t classes = host.classes().size();
 
-    REALclassDefinition duplicate = FakeGadgetClass;
+    ClassRecord duplicate = FakeGadgetClass;
     EXPECT_EQ(registerClass(&duplicate), 0);
     EXPECT_TRUE(tookError("exists already"));
     EXPECT_EQ(duplicate.forSystemUse, FakeGadgetClass.forSystemUse);
 
-    REALclassDefinition hostName = REALclassDefinition();
-    hostName.version = kCurrentREALControlVersion;
+    ClassRecord hostName = ClassRecord();
+    hostName.version = kFormatVersion;
     hostName.name = "picture";
     EXPECT_EQ(registerClass(&hostName), 0);
     EXPECT_TRUE(tookError("exists already"));
 
-    REALclassDefinition nameless = REALclassDefinition();
+    ClassRecord nameless = ClassRecord();
     EXPECT_EQ(registerClass(&nameless), 0);
     EXPECT_TRUE(tookError("without a class name"));
     EXPECT_EQ(registerClass(nullptr), 0);
     EXPECT_TRUE(tookError("nil definition"));
 
-    REALclassDefinition stranger = REALclassDefinition();
-    stranger.version = kCurrentREALControlVersion;
+    ClassRecord stranger = ClassRecord();
+    stranger.version = kFormatVersion;
     stranger.name = "Window";
     EXPECT_EQ(registerExtension(&stranger), 0);
     EXPECT_TRUE(tookError("no host class"));
 
-    static REALmethodDefinition garbled = {nullptr, nullptr, "Broken(x as", 0, 0, nullptr};
+    static MethodRecord garbled = {nullptr, nullptr, "Broken(x as", 0};
     registerMethod(&garbled);
     std::vector<std::string> errors = host.takeErrors();
     ASSERT_EQ(errors.size(), 2u);
@@ -137,12 +137,12 @@ TEST_F(RegistryTest, ReportsDefinitionsItCannotTake)
     EXPECT_EQ(host.classes().size(), classes);
 }
 
-REALproperty oddProperty[] = {{nullptr, "Odd", "Integer", nullptr, nullptr, 0, 0, 0, nullptr}};
+PropertyRecord oddProperty[] = {{nullptr, "Odd", "Integer", 0, nullptr, nullptr, 0, 0, 0, nullptr}};
 
 TEST_F(RegistryTest, ReportsWrongVersionsAndFieldsThisHostDoesNotSupport)
 {
     // Kept by the host from now on, like a plug-in's static record.
-    static REALclassDefinition odd = REALclassDefinition();
+    static ClassRecord odd = ClassRecord();
     odd.version = 8;
     odd.name = "FakeOddity";
     odd.superName = "FakeGadget";
@@ -158,7 +158,7 @@ TEST_F(RegistryTest, ReportsWrongVersionsAndFieldsThisHostDoesNotSupport)
     };
     EXPECT_TRUE(has("format version 8"));
     EXPECT_TRUE(has("superclass"));
-    EXPECT_TRUE(has("constants"));
+    EXPECT_TRUE(has("constantCount is 0x1, not 0"));
     EXPECT_TRUE(has("has no getter"));
     // Each class gets its own offset, however many there are.
     std::vector<intptr_t> offsets;
@@ -196,3 +196,65 @@ TEST_F(RegistryTest, ForgottenRegistrationsCanBeMadeAgainWhileOldInstancesLive)
 }
 
 } // namespace
+
+namespace {
+
+int32_t someGetter(REALobject, int32_t) { return 0; }
+void *const kGetter = reinterpret_cast<void *>(&someGetter);
+const char *kEnumEntries[] = {"a", "b"};
+int kSomething;
+
+} // namespace
+
+TEST_F(RegistryTest, ReportsEveryFieldThatAPluginMustLeaveZero)
+{
+    static PropertyRecord properties[] = {
+        {"Group", "Busy", "Integer", 1, kGetter, nullptr, 2, 3, 2, kEnumEntries},
+    };
+    static MethodRecord methods[] = {{kGetter, nullptr, "Flagged as integer", 4}};
+    static ClassRecord busy = ClassRecord();
+    busy.version = kFormatVersion;
+    busy.name = "FakeBusy";
+    busy.dataSize = 4;
+    busy.forSystemUse = 8;
+    busy.properties = properties;
+    busy.propertyCount = 1;
+    busy.methods = methods;
+    busy.methodCount = 1;
+    void *some = &kSomething;
+    busy.events = some;
+    busy.eventCount = 1;
+    busy.eventInstances = some;
+    busy.eventInstanceCount = 1;
+    busy.interfaces = "Iface";
+    busy.bindDescriptions = some;
+    busy.bindDescriptionCount = 1;
+    busy.constants = some;
+    busy.constantCount = 1;
+    busy.mFlags = 1;
+    busy.sharedProperties = properties;
+    busy.sharedPropertyCount = 1;
+    busy.sharedMethods = methods;
+    busy.sharedMethodCount = 1;
+    static MethodRecord flaggedGlobal = {kGetter, nullptr, "FlaggedGlobal as integer", 8};
+
+    service<PluginRegisterClassProc>("PluginRegisterClass")(&busy);
+    service<PluginRegisterMethodProc>("PluginRegisterMethod")(&flaggedGlobal);
+    std::string all;
+    for (const std::string &e : host.takeErrors())
+        all += e + "\n";
+    for (const char *field :
+         {"FakeBusy: forSystemUse is 0x8", "FakeBusy: events is", "eventCount is 0x1", "eventInstances is",
+          "eventInstanceCount is 0x1", "interfaces is", "bindDescriptions is", "bindDescriptionCount is 0x1",
+          "constants is", "constantCount is 0x1", "FakeBusy: mFlags is 0x1", "sharedProperties is",
+          "sharedPropertyCount is 0x1", "sharedMethods is", "sharedMethodCount is 0x1",
+          "property Busy: group is", "property Busy: flags is 0x1", "property Busy: param is 0x2",
+          "property Busy: editor is 0x3", "property Busy: enumCount is 0x2", "property Busy: enumEntries is",
+          "method \"Flagged as integer\": mFlags is 0x4",
+          "PluginRegisterMethod: method \"FlaggedGlobal as integer\": mFlags is 0x8"})
+        EXPECT_NE(all.find(field), std::string::npos) << field << " not in\n" << all;
+    // The host wrote its own word all the same.
+    EXPECT_NE(busy.forSystemUse, Word{8});
+    host.forgetRegistrations();
+    host.start(FakePluginMain);
+}

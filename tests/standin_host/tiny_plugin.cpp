@@ -18,10 +18,9 @@ int32_t entryCalls()
 }
 
 REALproperty tinyProperties[] = {
-    {nullptr, "Answer", "Integer", reinterpret_cast<void *>(&answer), nullptr, 0, 0, 0, nullptr},
+    {nullptr, "Answer", "Integer", 0, reinterpret_cast<void *>(&answer), nullptr, 0, 0, 0, nullptr},
 };
-REALmethodDefinition tinyGlobal = {reinterpret_cast<void *>(&entryCalls), nullptr, "TinyEntryCalls as integer", 0,
-                                   0, nullptr};
+REALmethodDefinition tinyGlobal = {reinterpret_cast<void *>(&entryCalls), nullptr, "TinyEntryCalls as integer", 0};
 
 } // namespace
 
