@@ -193,7 +193,8 @@ TEST_F(PictureUnitTest, TheWriterRefusesSizesItCannotHold)
 {
     const int32_t sizes[][2] = {{0, 5}, {5, 0}, {5, -1}, {-3, 2}, {INT32_MIN, 1},
                                 // buffers beyond 32 bits, including (height + 1) rows
-                                {65535, 65535}, {65535, 10923}, {1, 715827882}, {INT32_MAX, 1}};
+                                {65535, 65535}, {65535, 10923}, {1, 715827882}, {INT32_MAX, 1},
+                                {INT32_MAX, INT32_MAX}, {1 << 30, 1 << 30}, {1, INT32_MAX}};
     for (const auto &size : sizes) {
         PictureWriter writer;
         memset(&writer, 0xA5, sizeof writer);
