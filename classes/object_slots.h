@@ -1,36 +1,38 @@
-/* Reference-holding fields of the scripting objects: a setter keeps the new
- * value locked and lets go of the old one; a getter hands the host a
+/* Reference-holding fields of the scripting objects: a setter lets go of the
+ * old value and keeps the new one locked; a getter hands the host a
  * reference of its own. */
 #ifndef GIFQVR_CLASSES_OBJECT_SLOTS_H
 #define GIFQVR_CLASSES_OBJECT_SLOTS_H
 
 #include "classes/classes.h"
 
-// Lock before unlocking, so storing the value already held cannot free it.
+// The old value is unlocked first, then the new one locked. Storing the value
+// already held is safe: the host holds its own reference to a setter's
+// argument for the whole call.
 inline void ReplaceObject(REALobject *slot, REALobject value)
 {
-    if (value)
-        REALLockObject(value);
     if (*slot)
         REALUnlockObject(*slot);
+    if (value)
+        REALLockObject(value);
     *slot = value;
 }
 
 inline void ReplaceMemoryBlock(REALmemoryBlock *slot, REALmemoryBlock value)
 {
-    if (value)
-        REALLockObject(reinterpret_cast<REALobject>(value));
     if (*slot)
         REALUnlockObject(reinterpret_cast<REALobject>(*slot));
+    if (value)
+        REALLockObject(reinterpret_cast<REALobject>(value));
     *slot = value;
 }
 
 inline void ReplaceString(REALstring *slot, REALstring value)
 {
-    if (value)
-        REALLockString(value);
     if (*slot)
         REALUnlockString(*slot);
+    if (value)
+        REALLockString(value);
     *slot = value;
 }
 

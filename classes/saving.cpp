@@ -10,16 +10,15 @@
 
 namespace {
 
-// A pointer array of count entries, or null when it cannot be had.
+// A pointer array of count entries, or null when it cannot be had. The
+// count is checked before multiplying: with a 32-bit size_t the product of a
+// count above 2^29 would wrap.
 template <typename T>
 T **NewPointerArray(int32_t count)
 {
-    if (count <= 0)
+    if (count <= 0 || static_cast<uint32_t>(count) > INT32_MAX / sizeof(T *))
         return nullptr;
-    size_t bytes = static_cast<size_t>(count) * sizeof(T *);
-    if (bytes > INT32_MAX)
-        return nullptr;
-    return static_cast<T **>(gif_alloc(static_cast<int32_t>(bytes)));
+    return static_cast<T **>(gif_alloc(count * static_cast<int32_t>(sizeof(T *))));
 }
 
 void ReleaseListItem(REALobject item)
@@ -34,45 +33,30 @@ GifPalette *BuildTable(REALobject palette)
     return palette ? MakePalette(palette) : nullptr;
 }
 
-// Rows of width bytes filled from the block, as far as the block reaches;
-// the rest stays index 0.
-void CopyPixels(GifPicture *image, REALmemoryBlock block)
+// Row r of the record takes its pixels from offset r x stride of the block
+// (stride is the object's width, which may exceed the record's), as far as
+// the block reaches. Rows the block does not reach stay unallocated: the
+// writer codes a missing row as index 0, so a large image without pixels
+// costs no memory.
+void FillRows(GifPicture *image, REALmemoryBlock block, int32_t stride)
 {
-    const unsigned char *bytes = static_cast<const unsigned char *>(REALMemoryBlockGetPtr(block));
-    int32_t size = REALMemoryBlockGetSize(block);
+    const unsigned char *bytes =
+        block ? static_cast<const unsigned char *>(REALMemoryBlockGetPtr(block)) : nullptr;
+    int32_t size = block ? REALMemoryBlockGetSize(block) : 0;
     if (!bytes || size <= 0 || image->width <= 0)
         return;
-    size_t remaining = static_cast<size_t>(size);
-    size_t width = static_cast<size_t>(image->width);
-    for (int32_t row = 0; row < image->height && remaining > 0; row++) {
-        size_t count = remaining < width ? remaining : width;
-        memcpy(image->rows[row], bytes, count);
-        bytes += count;
-        remaining -= count;
+    for (int32_t row = 0; row < image->height; row++) {
+        // 64 bits: row x stride reaches 2^47.
+        int64_t offset = static_cast<int64_t>(row) * stride;
+        if (offset >= size)
+            return;
+        int64_t count = size - offset < image->width ? size - offset : image->width;
+        unsigned char *pixels = static_cast<unsigned char *>(gif_alloc(image->width));
+        if (!pixels)
+            return; // the rest is coded as index 0
+        memcpy(pixels, bytes + offset, static_cast<size_t>(count));
+        image->rows[row] = pixels;
     }
-}
-
-// Gives every row a zeroed buffer; on exhaustion the image keeps no rows
-// (the writer then encodes index 0 throughout).
-void AllocateRows(GifPicture *image)
-{
-    if (image->height <= 0)
-        return;
-    unsigned char **rows = NewPointerArray<unsigned char>(image->height);
-    if (!rows)
-        return;
-    if (image->width > 0) {
-        for (int32_t row = 0; row < image->height; row++) {
-            rows[row] = static_cast<unsigned char *>(gif_alloc(image->width));
-            if (!rows[row]) {
-                for (int32_t done = 0; done < row; done++)
-                    free(rows[done]);
-                free(rows);
-                return;
-            }
-        }
-    }
-    image->rows = rows;
 }
 
 // The screen from the screen object's own fields.
@@ -265,9 +249,12 @@ GifPicture *MakeGifPicture(REALobject object)
         return nullptr;
     }
     // A negative size makes an empty image rather than 65535-odd pixels.
+    // The descriptor holds 16 bits of each size, and the image data written
+    // matches it: the record keeps those bits, and its rows only the pixels
+    // that go into the file.
     bool empty = data->width < 0 || data->height < 0;
-    image->width = empty ? 0 : data->width;
-    image->height = empty ? 0 : data->height;
+    image->width = empty ? 0 : data->width & 0xFFFF;
+    image->height = empty ? 0 : data->height & 0xFFFF;
     image->left = data->left;
     image->top = data->top;
     image->cmap_depth = data->paletteDepth;
@@ -279,9 +266,10 @@ GifPicture *MakeGifPicture(REALobject object)
         image->cmap = table;
         image->has_cmap = 1;
     }
-    AllocateRows(image);
-    if (image->rows && image->width > 0 && data->data)
-        CopyPixels(image, data->data);
+    // Without the row array the image is written as index 0 throughout.
+    image->rows = NewPointerArray<unsigned char>(image->height);
+    if (image->rows)
+        FillRows(image, data->data, data->width);
     return image;
 }
 

@@ -48,10 +48,13 @@ int32_t FindPalette(const GifPicture *image, const Gif *gif, int32_t *red, int32
 REALpicture MakePictureFromGifPictureAndGifPalette(const GifPicture *image, const int32_t *red,
                                                    const int32_t *green, const int32_t *blue)
 {
-    if (!image || !image->rows)
+    if (!image)
         return nullptr;
+    // Recorded on every call, before anything is built or refused.
     LastWidth = image->width;
     LastHeight = image->height;
+    if (!image->rows)
+        return nullptr;
     PictureWriter writer;
     if (!NewPictureWriter(&writer, image->width, image->height))
         return nullptr;
@@ -74,7 +77,7 @@ REALpicture MakePictureFromGifPictureAndGifPalette(const GifPicture *image, cons
 
 REALpicture MakePictureFromGifPicture(const Gif *gif, const GifPicture *image)
 {
-    if (!image || !image->rows)
+    if (!image)
         return nullptr;
     // Indexes past the table's end come out black.
     int32_t red[kColours], green[kColours], blue[kColours];

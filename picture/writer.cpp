@@ -18,7 +18,11 @@ int32_t NewPictureWriter(PictureWriter *writer, int32_t width, int32_t height)
         return 0;
     // Images may declare 65535 x 65535; a buffer beyond 32 bits is refused
     // like a failed allocation.
+    // The row is checked first: with both sizes near 2^31 the product would
+    // not fit even in 64 bits.
     int64_t rowBytes = static_cast<int64_t>(width) * 3;
+    if (rowBytes > INT32_MAX)
+        return 0;
     int64_t total = rowBytes * (static_cast<int64_t>(height) + 1);
     if (total > INT32_MAX)
         return 0;

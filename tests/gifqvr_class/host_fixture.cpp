@@ -16,7 +16,40 @@ REALobject refusingNewInstance(const char *className)
     return real(className);
 }
 
+template <typename Proc>
+Proc hostService(const char *name)
+{
+    return reinterpret_cast<Proc>(Host::instance().service(name));
+}
+
+REALpicture gappedMask(REALpicture picture, RBBoolean create)
+{
+    if (pictureGaps().noMask)
+        return nullptr;
+    return hostService<REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
+}
+
+REALgraphics gappedGraphics(REALpicture picture)
+{
+    if (pictureGaps().noGraphics)
+        return nullptr;
+    return hostService<pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
+}
+
+void *gappedMethod(REALobject object, const char *declaration)
+{
+    if (pictureGaps().noDrawPicture)
+        return nullptr;
+    return hostService<REALLoadObjectMethodProc>("REALLoadObjectMethod")(object, declaration);
+}
+
 } // namespace
+
+PictureGaps &pictureGaps()
+{
+    static PictureGaps gaps;
+    return gaps;
+}
 
 std::set<std::string> &refusedClasses()
 {
@@ -37,6 +70,9 @@ void HostTest::SetUpTestSuite()
     Host &host = Host::instance();
     // Before loading, so the plug-in's service slot keeps the switch.
     host.replace("PluginNewInstance", reinterpret_cast<void *>(&refusingNewInstance));
+    host.replace("REALGetPictureMask", reinterpret_cast<void *>(&gappedMask));
+    host.replace("pluginPictureGraphicsGetter", reinterpret_cast<void *>(&gappedGraphics));
+    host.replace("REALLoadObjectMethod", reinterpret_cast<void *>(&gappedMethod));
     ASSERT_TRUE(host.loadPlugin(pluginPath()));
     ASSERT_TRUE(host.errors().empty());
     loaded = true;
@@ -45,6 +81,7 @@ void HostTest::SetUpTestSuite()
 void HostTest::SetUp()
 {
     refusedClasses().clear();
+    pictureGaps() = PictureGaps();
     host.takeErrors();
     start = host.snapshot();
 }
@@ -52,6 +89,7 @@ void HostTest::SetUp()
 void HostTest::TearDown()
 {
     refusedClasses().clear();
+    pictureGaps() = PictureGaps();
     EXPECT_EQ("", host.audit(start));
     if (!dir_.empty()) {
         std::error_code ec;

@@ -40,6 +40,14 @@ struct ViewFields {
 // Class names whose instances the host refuses to make; cleared per test.
 std::set<std::string> &refusedClasses();
 
+// Picture services the host withholds from the plug-in; cleared per test.
+struct PictureGaps {
+    bool noMask = false;        // "REALGetPictureMask" gives nil
+    bool noGraphics = false;    // "pluginPictureGraphicsGetter" gives nil
+    bool noDrawPicture = false; // "REALLoadObjectMethod" finds no method
+};
+PictureGaps &pictureGaps();
+
 class HostTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite();

@@ -114,6 +114,55 @@ TEST_F(PictureTest, WithoutAnyTableThereIsNoPictureButAMask)
     EXPECT_EQ(maskRgb(pixels, 1), shots.mask.rgb);
 }
 
+TEST_F(PictureTest, AnImageOfHeightZeroStillRecordsItsSize)
+{
+    auto *lastWidth = pluginSymbol<int32_t>("LastWidth");
+    auto *lastHeight = pluginSymbol<int32_t>("LastHeight");
+    const std::string flat = Gif().screen(3, 2, kGlobal).image(4, 0, {}).trailer().bytes();
+    *lastWidth = *lastHeight = 77;
+    EXPECT_TRUE(globalPicture(flat).nil);
+    EXPECT_EQ(4, *lastWidth);
+    EXPECT_EQ(0, *lastHeight);
+
+    *lastWidth = *lastHeight = 77;
+    FirstShots shots = first(flat);
+    EXPECT_TRUE(shots.picture.nil);
+    EXPECT_TRUE(shots.withMask.nil);
+    EXPECT_EQ(4, *lastWidth);
+    EXPECT_EQ(0, *lastHeight);
+}
+
+// The picture comes back whole when the host cannot attach a mask: without
+// a mask at all, or with the mask left opaque, every reference given back.
+TEST_F(PictureTest, AHostThatCannotDrawTheMaskStillGetsThePicture)
+{
+    const std::string bytes = Gif().screen(3, 2, kGlobal).transparency(2).image(3, 2, kPixels).bytes();
+    const std::vector<uint8_t> colours = rgb(kPixels, kGlobal);
+    const struct {
+        const char *gap;
+        bool PictureGaps::*field;
+        bool hasMask;
+    } cases[] = {{"no mask", &PictureGaps::noMask, false},
+                 {"no graphics", &PictureGaps::noGraphics, true},
+                 {"no DrawPicture", &PictureGaps::noDrawPicture, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.gap);
+        pictureGaps() = PictureGaps();
+        pictureGaps().*c.field = true;
+        Shot direct = globalPicture(bytes);
+        Value gif = load(bytes);
+        Shot withMask = pictureCall(gif, "MakeFirstPictureWithMask");
+        for (const Shot &shot : {direct, withMask}) {
+            ASSERT_FALSE(shot.nil);
+            EXPECT_EQ(colours, shot.rgb);
+            EXPECT_EQ(c.hasMask, shot.hasMask);
+            if (shot.hasMask) {
+                EXPECT_EQ(maskRgb(kPixels, -1), shot.mask);
+            }
+        }
+    }
+}
+
 TEST_F(PictureTest, TransparencyComesFromTheExtensionRightBeforeTheImage)
 {
     const std::vector<uint8_t> colours = rgb(kPixels, kGlobal);

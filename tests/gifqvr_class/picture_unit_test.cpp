@@ -22,6 +22,10 @@ using standin::Value;
 
 bool gNoPicture, gNoMask, gNoGraphics, gNoMethod;
 int gMethodAsks;
+// Handles in the order the plug-in unlocked them, and the last mask and
+// graphics the host gave it.
+std::vector<void *> gUnlocked;
+void *gLastMask, *gLastGraphics;
 
 template <typename Proc>
 Proc real(const char *name)
@@ -38,12 +42,23 @@ REALpicture buildPicture(int32_t w, int32_t h, int32_t type, void *buffer, int32
 
 REALpicture getMask(REALpicture picture, RBBoolean create)
 {
-    return gNoMask ? nullptr : real<REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
+    REALpicture mask = gNoMask ? nullptr : real<REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
+    gLastMask = mask;
+    return mask;
 }
 
 REALgraphics getGraphics(REALpicture picture)
 {
-    return gNoGraphics ? nullptr : real<pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
+    REALgraphics graphics =
+        gNoGraphics ? nullptr : real<pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
+    gLastGraphics = graphics;
+    return graphics;
+}
+
+void unlockObject(REALobject object)
+{
+    gUnlocked.push_back(object);
+    real<REALLockObjectProc>("REALUnlockObject")(object);
 }
 
 void *loadMethod(REALobject object, const char *declaration)
@@ -146,12 +161,14 @@ protected:
         host.replace("REALGetPictureMask", reinterpret_cast<void *>(&getMask));
         host.replace("pluginPictureGraphicsGetter", reinterpret_cast<void *>(&getGraphics));
         host.replace("REALLoadObjectMethod", reinterpret_cast<void *>(&loadMethod));
+        host.replace("REALUnlockObject", reinterpret_cast<void *>(&unlockObject));
         host.start(&REALPluginMain);
         started = true;
     }
     void SetUp() override
     {
         gNoPicture = gNoMask = gNoGraphics = gNoMethod = false;
+        gUnlocked.clear();
         host.takeErrors();
         start = host.snapshot();
     }
@@ -176,7 +193,8 @@ TEST_F(PictureUnitTest, TheWriterRefusesSizesItCannotHold)
 {
     const int32_t sizes[][2] = {{0, 5}, {5, 0}, {5, -1}, {-3, 2}, {INT32_MIN, 1},
                                 // buffers beyond 32 bits, including (height + 1) rows
-                                {65535, 65535}, {65535, 10923}, {1, 715827882}, {INT32_MAX, 1}};
+                                {65535, 65535}, {65535, 10923}, {1, 715827882}, {INT32_MAX, 1},
+                                {INT32_MAX, INT32_MAX}, {1 << 30, 1 << 30}, {1, INT32_MAX}};
     for (const auto &size : sizes) {
         PictureWriter writer;
         memset(&writer, 0xA5, sizeof writer);
@@ -272,6 +290,17 @@ TEST_F(PictureUnitTest, AddPictureMaskDrawsTheSourceIntoTheMask)
     // The picture itself is unchanged.
     EXPECT_EQ(solid(6, 0x808080), host.pixels(picture));
     EXPECT_TRUE(host.takeErrors().empty());
+}
+
+TEST_F(PictureUnitTest, AddPictureMaskGivesBackTheGraphicsThenTheMask)
+{
+    Value picture = host.picture(2, 2);
+    Value source = host.picture(2, 2, 0xFFFFFF);
+    gUnlocked.clear();
+    EXPECT_EQ(1, AddPictureMask(picture.picture(), source.picture(), 2, 2));
+    ASSERT_NE(nullptr, gLastMask);
+    ASSERT_NE(nullptr, gLastGraphics);
+    EXPECT_EQ((std::vector<void *>{gLastGraphics, gLastMask}), gUnlocked);
 }
 
 TEST_F(PictureUnitTest, AddPictureMaskGivesBackWhatItGotWhenTheHostFails)
@@ -418,12 +447,15 @@ TEST_F(PictureUnitTest, AnImageWithoutRowsConvertsToNothing)
     pic->height = 2;
     file.add(pic);
     LastWidth = 77;
-    EXPECT_EQ(nullptr, MakePictureFromGifPicture(file.gif, pic));
     EXPECT_EQ(nullptr, MakeMaskFromGifPicture(pic, 0));
-    EXPECT_EQ(nullptr, MakePictureWithMask(file.gif, pic));
     EXPECT_EQ(77, LastWidth);
+    EXPECT_EQ(nullptr, MakePictureFromGifPicture(file.gif, pic));
+    EXPECT_EQ(nullptr, MakePictureWithMask(file.gif, pic));
     const int32_t rgb[256] = {};
     EXPECT_EQ(nullptr, MakePictureFromGifPictureAndGifPalette(pic, rgb, rgb, rgb));
+    // Its size is recorded all the same.
+    EXPECT_EQ(3, LastWidth);
+    EXPECT_EQ(2, LastHeight);
 
     // A single missing row stays black; the others are converted.
     GifPicture *holed = image(2, 2, {1, 0, 0, 1});
@@ -432,6 +464,30 @@ TEST_F(PictureUnitTest, AnImageWithoutRowsConvertsToNothing)
     file.add(holed);
     Value picture = adopt(MakePictureFromGifPicture(file.gif, holed));
     EXPECT_EQ((std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0}), host.pixels(picture));
+}
+
+TEST_F(PictureUnitTest, TheSizeIsRecordedBeforeTheWriterIsAskedForABuffer)
+{
+    const int32_t rgb[256] = {};
+    // Height 0, as the reader leaves it: no rows at all.
+    GifPicture *flat = new_gif_picture();
+    flat->width = 5;
+    LastWidth = LastHeight = 77;
+    EXPECT_EQ(nullptr, MakePictureFromGifPictureAndGifPalette(flat, rgb, rgb, rgb));
+    EXPECT_EQ(5, LastWidth);
+    EXPECT_EQ(0, LastHeight);
+    del_gif_picture(flat);
+
+    // Rows present, but a buffer the writer refuses (beyond 32 bits).
+    GifPicture *huge = new_gif_picture();
+    huge->width = 65535;
+    huge->height = 65535;
+    huge->rows = static_cast<unsigned char **>(gif_alloc(65535 * static_cast<int32_t>(sizeof(unsigned char *))));
+    ASSERT_NE(nullptr, huge->rows);
+    EXPECT_EQ(nullptr, MakePictureFromGifPictureAndGifPalette(huge, rgb, rgb, rgb));
+    EXPECT_EQ(65535, LastWidth);
+    EXPECT_EQ(65535, LastHeight);
+    del_gif_picture(huge);
 }
 
 // Which extension counts is tested through the host; here what no file shows.

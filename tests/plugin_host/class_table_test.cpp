@@ -346,6 +346,28 @@ TEST_F(StartUp, WithoutClassRegistrationTheRestStillRegisters)
     EXPECT_EQ(2u, host().globalMethods().size());
 }
 
+TEST_F(StartUp, WithoutClassExtensionsTheGlobalMethodsStillRegister)
+{
+    host().withdraw("PluginRegisterClassExtension");
+    LoadFreshCopy();
+    EXPECT_EQ(7u, host().classes().size());
+    EXPECT_EQ(0u, host().extensions().size());
+    EXPECT_EQ(1, Count(JournalEntry::Lookup, "PluginRegisterClassExtension"));
+    EXPECT_EQ(2u, host().globalMethods().size());
+}
+
+TEST_F(StartUp, WithoutMethodRegistrationTheClassesStillRegister)
+{
+    host().withdraw("PluginRegisterMethod");
+    LoadFreshCopy();
+    EXPECT_EQ(7u, host().classes().size());
+    EXPECT_EQ(1u, host().extensions().size());
+    EXPECT_EQ(0u, host().globalMethods().size());
+    EXPECT_EQ(0, Count(JournalEntry::Call, "PluginRegisterMethod"));
+    // Asked once per method: a missing service is not kept.
+    EXPECT_EQ(2, Count(JournalEntry::Lookup, "PluginRegisterMethod"));
+}
+
 // Each class keeps its values in its own instance data: a value set through
 // the host is found at the class's own offset, in the listed field.
 class InstanceData : public Loaded {
