@@ -22,25 +22,25 @@ Proc hostService(const char *name)
     return reinterpret_cast<Proc>(Host::instance().service(name));
 }
 
-REALpicture gappedMask(REALpicture picture, RBBoolean create)
+REALpicture gappedMask(REALpicture picture, uint8_t create)
 {
     if (pictureGaps().noMask)
         return nullptr;
-    return hostService<REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
+    return hostService<standin::REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
 }
 
 REALgraphics gappedGraphics(REALpicture picture)
 {
     if (pictureGaps().noGraphics)
         return nullptr;
-    return hostService<pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
+    return hostService<standin::pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
 }
 
 void *gappedMethod(REALobject object, const char *declaration)
 {
     if (pictureGaps().noDrawPicture)
         return nullptr;
-    return hostService<REALLoadObjectMethodProc>("REALLoadObjectMethod")(object, declaration);
+    return hostService<standin::REALLoadObjectMethodProc>("REALLoadObjectMethod")(object, declaration);
 }
 
 } // namespace
