@@ -42,6 +42,34 @@ struct ImageWork {
     const unsigned char *copy_from[kTableSize];  /* where a string sits in a row, or null */
 };
 
+/* What a decoder made by new_gif_decoder carries behind its record: the
+ * per-code facts of the row decoder, kept between calls so that a row does
+ * not derive them again from the whole table. They hold only while the
+ * record's counters are what the last call left. */
+struct RowCache {
+    const GifDecoder *owner;
+    int32_t seen[13];
+    CodeFacts facts;
+};
+
+struct DecoderAllocation {
+    GifDecoder decoder;
+    RowCache cache;
+};
+
+void snapshot(const GifDecoder *d, int32_t *seen) {
+    const int32_t now[13] = {d->root_size, d->clear_code, d->end_code,   d->next_code, d->code_width,
+                             d->width_limit, d->last_code, d->pending,   d->bit_count,
+                             (int32_t)d->bit_buffer, d->blocks_done, d->block_pos, d->block_len};
+    memcpy(seen, now, sizeof now);
+}
+
+bool cache_holds(const RowCache *c, const GifDecoder *d) {
+    int32_t now[13];
+    snapshot(d, now);
+    return c->owner == d && memcmp(c->seen, now, sizeof now) == 0;
+}
+
 /* The bit reader's fields, held in locals while codes are read. */
 struct Bits {
     uint32_t buffer;
@@ -214,7 +242,9 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
 
     while (i < length) {
         if (b.count < width) {
-            if (b.buffer == 0 && d->blocks_done) {
+            /* Whole images only: the row decoder's record must go on
+             * counting codes as the rules say. */
+            if (kRowsPersist && b.buffer == 0 && d->blocks_done) {
                 memset(row + i, 0, (size_t)(length - i));
                 result = ROW_DATA_USED_UP;
                 break;
@@ -455,7 +485,17 @@ void read_gif_line(GifStream *stream, GifDecoder *d, unsigned char *row, int32_t
         return;
     }
     GifSourceLock lock(stream);
-    CodeFacts facts;
-    derive_facts(d, &facts);
-    decode_row<false>(stream, d, &facts, NULL, row, length);
+    RowCache *cache = &reinterpret_cast<DecoderAllocation *>(d)->cache;
+    if (!cache_holds(cache, d)) {
+        derive_facts(d, &cache->facts);
+        cache->owner = d;
+    }
+    decode_row<false>(stream, d, &cache->facts, NULL, row, length);
+    snapshot(d, cache->seen);
+}
+
+/* The record with room for the row decoder's cache behind it. */
+GifDecoder *new_gif_decoder(void) {
+    DecoderAllocation *a = static_cast<DecoderAllocation *>(gif_alloc((int32_t)sizeof(DecoderAllocation)));
+    return a ? &a->decoder : NULL;
 }

@@ -140,7 +140,7 @@ GIF_API GifPicture *new_gif_picture(void);
 GIF_API GifDecoder *new_gif_decoder(void);
 GIF_API GifEncoder *new_gif_encoder(void);
 
-/* Deep destructors; none accepts a null record. */
+/* Deep destructors; each also accepts a null record and does nothing. */
 GIF_API void del_gif(Gif *gif);
 GIF_API void del_gif_screen(GifScreen *screen);
 GIF_API void del_gif_palette(GifPalette *palette);
@@ -161,7 +161,8 @@ GIF_API void read_gif_extension(GifStream *stream, GifExtension *ext);
 GIF_API GifData *read_gif_data(GifStream *stream);
 GIF_API int32_t read_gif_int(GifStream *stream);
 
-/* Image reader and LZW decoder. */
+/* Image reader and LZW decoder. read_gif_line keeps derived state behind
+ * the record between calls, so its decoder must come from new_gif_decoder. */
 GIF_API void read_gif_picture(GifStream *stream, GifPicture *picture);
 GIF_API void init_gif_decoder(GifStream *stream, GifDecoder *decoder);
 GIF_API int32_t read_gif_code(GifStream *stream, GifDecoder *decoder);

@@ -48,7 +48,6 @@ GifPicture *new_gif_picture(void) {
     return pic;
 }
 
-GifDecoder *new_gif_decoder(void) { return new_record<GifDecoder>(); }
 GifEncoder *new_gif_encoder(void) { return new_record<GifEncoder>(); }
 
 void del_gif_data(GifData *data) {

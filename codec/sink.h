@@ -37,19 +37,22 @@ static inline int32_t gif_table_depth(const GifPalette *palette, int32_t depth) 
     return d;
 }
 
+/* `count` entries of red, green, blue; none for a count of 0 or less. */
+static inline void gif_put_entries(FILE *f, const Colour *colours, int32_t count) {
+    for (int32_t i = 0; i < count; i++) {
+        gif_put(f, colours[i].red);
+        gif_put(f, colours[i].green);
+        gif_put(f, colours[i].blue);
+    }
+}
+
 /* Exactly 2^depth entries of red, green, blue; black past the palette. */
 static inline void gif_put_table(FILE *f, const GifPalette *palette, int32_t depth) {
     int32_t count = 1 << depth;
     int32_t have = palette && palette->colours ? palette->length : 0;
     if (have > count) have = count;
-    int32_t i = 0;
-    for (; i < have; i++) {
-        const Colour *c = &palette->colours[i];
-        gif_put(f, c->red);
-        gif_put(f, c->green);
-        gif_put(f, c->blue);
-    }
-    for (; i < count; i++) {
+    if (have > 0) gif_put_entries(f, palette->colours, have);
+    for (int32_t i = have < 0 ? 0 : have; i < count; i++) {
         gif_put(f, 0);
         gif_put(f, 0);
         gif_put(f, 0);

@@ -80,12 +80,11 @@ void write_gif_screen(GifStream *stream, GifScreen *screen) {
     gif_sink_unlock(f);
 }
 
-/* Standing alone the table has no depth field to match, so it is padded to
- * the smallest that holds it. */
+/* Standing alone the table announces no depth: exactly its entries. */
 void write_gif_palette(GifStream *stream, GifPalette *palette) {
-    if (!palette) return;
+    if (!palette || !palette->colours) return;
     FILE *f = gif_sink_lock(stream);
-    gif_put_table(f, palette, gif_table_depth(palette, 1));
+    gif_put_entries(f, palette->colours, palette->length);
     gif_sink_unlock(f);
 }
 

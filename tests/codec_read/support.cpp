@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -389,6 +390,52 @@ GifPtr read_row_by_row(const Bytes &bytes) {
         if (!d->blocks_done) skip_sub_blocks(s);
         del_gif_decoder(d);
     });
+}
+
+std::string row_decoder_difference(const Bytes &data, const std::vector<int> &lengths) {
+    GifStream ours_in = {data.data(), (int32_t)data.size(), 0, NULL};
+    GifStream ref_in = ours_in;
+    GifDecoder *d = new_gif_decoder();
+    init_gif_decoder(&ours_in, d);
+    int root = ref_in.stream_pos < ref_in.stream_size ? ref_in.stream_data[ref_in.stream_pos++] : 0;
+    if (root > 11) {
+        del_gif_decoder(d);
+        return "code size above 11";
+    }
+    RefDecoder r(&ref_in, root);
+    std::string difference;
+    for (size_t call = 0; call < lengths.size() && difference.empty(); call++) {
+        Bytes ours((size_t)lengths[call] + 1, 0xAA), ref((size_t)lengths[call] + 1, 0xAA);
+        std::fill(ours.begin(), ours.end() - 1, 0);
+        std::fill(ref.begin(), ref.end() - 1, 0);
+        read_gif_line(&ours_in, d, ours.data(), lengths[call]);
+        r.line(ref.data(), lengths[call]);
+        auto differ = [&](const char *what, long a, long b) {
+            if (difference.empty() && a != b)
+                difference = "call " + std::to_string(call) + ": " + what + " " + std::to_string(a) +
+                             " instead of " + std::to_string(b);
+        };
+        differ("next_code", d->next_code, r.next);
+        differ("code_width", d->code_width, r.width);
+        differ("width_limit", d->width_limit, r.limit);
+        differ("last_code", d->last_code, r.last);
+        differ("pending", d->pending, r.pending);
+        differ("bit_count", d->bit_count, r.nbits);
+        differ("bit_buffer", (long)d->bit_buffer, (long)r.bits);
+        differ("blocks_done", d->blocks_done, r.in.done);
+        differ("block_pos", d->block_pos, r.in.pos);
+        differ("block_len", d->block_len, r.in.len);
+        differ("stream position", ours_in.stream_pos, ref_in.stream_pos);
+        for (int c = 0; c < 4096 && difference.empty(); c++) {
+            differ(("prefix of " + std::to_string(c)).c_str(), d->prefix[c], r.prefix[c]);
+            if (r.prefix[c] != kNoCode) differ(("suffix of " + std::to_string(c)).c_str(), d->suffix[c], r.suffix[c]);
+        }
+        for (int i = 0; i < lengths[call] && difference.empty(); i++)
+            differ(("pixel " + std::to_string(i)).c_str(), ours[(size_t)i], ref[(size_t)i]);
+        differ("byte after the row", ours.back(), 0xAA);
+    }
+    del_gif_decoder(d);
+    return difference;
 }
 
 namespace {

@@ -75,6 +75,12 @@ GifPtr read_row_by_row(const Bytes &bytes);
 // The reading rules applied literally, pixels through the stack.
 GifPtr reference_read(const Bytes &bytes);
 
+// The exported row decoder against the plain one on the same image data
+// (code size byte first), one call per entry of `lengths`: empty when after
+// every call the pixels and the whole decoder record agree, else the first
+// difference.
+std::string row_decoder_difference(const Bytes &data, const std::vector<int> &lengths);
+
 // Empty when the trees hold the same values, else where they first differ.
 std::string gif_difference(const Gif *a, const Gif *b);
 

@@ -168,16 +168,19 @@ TEST(WriteGifScreen, TableIsAsLongAsItsAnnouncedDepth) {
     del_gif_screen(s);
 }
 
-TEST(WriteGifPalette, StandingAlonePadsToAPowerOfTwo) {
-    struct Case {
-        int length, entries;
-    } cases[] = {{0, 2}, {1, 2}, {2, 2}, {3, 4}, {16, 16}, {17, 32}, {256, 256}, {257, 256}};
-    for (const Case &c : cases) {
-        GifPalette *p = MakePalette(c.length, 77);
+TEST(WriteGifPalette, StandingAloneWritesExactlyItsEntries) {
+    // No packed byte announces a depth here: nothing padded, nothing cut.
+    for (int length : {0, 1, 2, 3, 16, 17, 256, 257, 300}) {
+        GifPalette *p = MakePalette(length, 77);
         Bytes b = Capture([&](GifStream *s) { write_gif_palette(s, p); });
-        EXPECT_EQ(b, TableBytes(p, c.entries)) << c.length;
+        EXPECT_EQ(b.size(), 3u * (unsigned)length) << length;
+        EXPECT_EQ(b, TableBytes(p, length)) << length;
         del_gif_palette(p);
     }
+    GifPalette *p = MakePalette(4, 5);
+    p->length = -3;  // a count below zero writes nothing
+    EXPECT_EQ(Capture([&](GifStream *s) { write_gif_palette(s, p); }), Bytes());
+    del_gif_palette(p);
 }
 
 TEST(WriteGifBlock, IntroducerThenImageThenExtension) {
