@@ -50,6 +50,9 @@ struct RowCache {
     const GifDecoder *owner;
     int32_t seen[13];
     CodeFacts facts;
+    uint32_t call;  /* counts calls, to tell this call's places from older ones */
+    uint32_t stamp[kTableSize];
+    const unsigned char *from[kTableSize];
 };
 
 struct DecoderAllocation {
@@ -177,19 +180,44 @@ constexpr PixelStrings make_pixel_strings() {
 }
 constexpr PixelStrings kPixelStrings = make_pixel_strings();
 
+/* Where strings were written, to copy them from. A whole image's rows
+ * persist and carry slack, so a place stays good for the image and copies
+ * may run 7 bytes past a string's end. A row call's caller keeps its rows,
+ * so a place is good only during the call that wrote it (its `stamp`), and
+ * copies near the row's end are exact. */
+struct Places {
+    const unsigned char **from;
+    uint32_t *stamp;  /* null for a whole image */
+    uint32_t call;
+    int32_t clear;
+};
+
+template <bool kWhole> inline const unsigned char *place_of(const Places &pl, int32_t code) {
+    if (kWhole || code < pl.clear || pl.stamp[code] == pl.call) return pl.from[code];
+    return NULL;
+}
+
+template <bool kWhole> inline void set_place(Places &pl, int32_t code, const unsigned char *at) {
+    pl.from[code] = at;
+    if (!kWhole) pl.stamp[code] = pl.call;
+}
+
 /* Writes the `n` pixels of a code's string to `to` (they fit in the row).
- * With a place to copy from, the string is copied in 8-byte steps, which
- * may write up to 7 bytes past its end and read as far past its source;
- * `kRowsPersist` promises both are row slack or pixels not yet decoded. */
-template <bool kRowsPersist>
-inline void put_string(const GifDecoder *d, const unsigned char **copy_from, int32_t code,
-                       int32_t n, unsigned char *to) {
-    if (kRowsPersist && copy_from[code]) {
-        const unsigned char *from = copy_from[code];
-        for (int32_t k = 0; k < n; k += 8) {
-            uint64_t eight;
-            memcpy(&eight, from + k, 8);
-            memcpy(to + k, &eight, 8);
+ * A place to copy from never overlaps `to`: every string stands before the
+ * one that repeats it. Copies go in 8-byte steps where the row has room for
+ * the overrun; the rest of the row is rewritten or cleared later. */
+template <bool kWhole>
+inline void put_string(const GifDecoder *d, Places &pl, int32_t code, int32_t n, unsigned char *to,
+                       const unsigned char *row_end) {
+    if (const unsigned char *from = place_of<kWhole>(pl, code)) {
+        if (kWhole || to + n + 7 <= row_end) {
+            for (int32_t k = 0; k < n; k += 8) {
+                uint64_t eight;
+                memcpy(&eight, from + k, 8);
+                memcpy(to + k, &eight, 8);
+            }
+        } else {
+            memcpy(to, from, (size_t)n);
         }
         return;
     }
@@ -200,16 +228,17 @@ inline void put_string(const GifDecoder *d, const unsigned char **copy_from, int
         t = d->prefix[t];
     }
     *p = (unsigned char)t;
-    if (kRowsPersist) copy_from[code] = to;
+    set_place<kWhole>(pl, code, to);
 }
 
 /* Decodes `length` pixels into `row`. Ends early, leaving the rest of the
  * row 0, at an end code or a defect; then the pixels already taken from the
  * stack are not replayed into the next row. Reports when the data is used up
  * with no bits set: every pixel from here on is 0. */
-template <bool kRowsPersist>
-RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char **copy_from,
-                  unsigned char *row, int32_t length) {
+template <bool kWhole>
+RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, Places pl, unsigned char *row,
+                  int32_t length) {
+    const unsigned char *const row_end = row + length;
     int32_t i = 0;
     int32_t pending = d->pending;
     if (pending > 0 && length > 0) {
@@ -244,7 +273,7 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
         if (b.count < width) {
             /* Whole images only: the row decoder's record must go on
              * counting codes as the rules say. */
-            if (kRowsPersist && b.buffer == 0 && d->blocks_done) {
+            if (kWhole && b.buffer == 0 && d->blocks_done) {
                 memset(row + i, 0, (size_t)(length - i));
                 result = ROW_DATA_USED_UP;
                 break;
@@ -262,7 +291,7 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
         if (n != 0 && n <= length - i) {
             /* A pixel or a defined entry that fits: the common case. */
             at = row + i;
-            put_string<kRowsPersist>(d, copy_from, code, n, row + i);
+            put_string<kWhole>(d, pl, code, n, row + i, row_end);
             lead = firsts[code];
             i += n;
         } else if (code == clear) {
@@ -291,7 +320,7 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
             int32_t room = length - i;
             unsigned char *to = row + i;
             if (n <= room) {
-                put_string<kRowsPersist>(d, copy_from, last, last_length, to);
+                put_string<kWhole>(d, pl, last, last_length, to, row_end);
                 to[n - 1] = lead;
                 at = to;
                 i += n;
@@ -327,7 +356,7 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, const unsigned char
             suffix[entry] = lead;
             lengths[entry] = (uint16_t)(last_length + 1);
             firsts[entry] = last_first;
-            if (kRowsPersist) copy_from[entry] = last_at;
+            set_place<kWhole>(pl, entry, last_at);
         }
         last = code;
         last_length = n;
@@ -343,7 +372,7 @@ stop:
     d->last_code = last_kept;
     d->pending = 0;
     /* Overrun of the 8-byte copies: the rest of the row stays 0. */
-    if (kRowsPersist) memset(row + i, 0, (size_t)(length - i < kRowSlack ? length - i : kRowSlack));
+    memset(row + i, 0, (size_t)(length - i < kRowSlack ? length - i : kRowSlack));
 
 save:
     d->next_code = next;
@@ -355,6 +384,9 @@ save:
 
 /* Rows of `width` zero bytes plus slack; on an exhausted heap none at all. */
 unsigned char **new_rows(int32_t width, int32_t height) {
+    if (height <= 0 || width < 0 || height > INT32_MAX / (int32_t)sizeof(unsigned char *) ||
+        width > INT32_MAX - kRowSlack)
+        return NULL;
     unsigned char **rows = static_cast<unsigned char **>(
         gif_alloc(height * (int32_t)sizeof(unsigned char *)));
     if (!rows) return NULL;
@@ -384,7 +416,8 @@ void decode_rows(GifStream *s, ImageWork *w, GifPicture *pic) {
     for (int32_t pass = 0; pass < passes; pass++) {
         int32_t step = pic->interlace ? kPassStep[pass] : 1;
         for (int32_t r = pic->interlace ? kPassStart[pass] : 0; r < pic->height; r += step) {
-            if (decode_row<true>(s, &w->decoder, &w->facts, w->copy_from, pic->rows[r],
+            Places pl = {w->copy_from, NULL, 0, w->decoder.clear_code};
+            if (decode_row<true>(s, &w->decoder, &w->facts, pl, pic->rows[r],
                                  pic->width) == ROW_DATA_USED_UP)
                 return;
         }
@@ -488,9 +521,15 @@ void read_gif_line(GifStream *stream, GifDecoder *d, unsigned char *row, int32_t
     RowCache *cache = &reinterpret_cast<DecoderAllocation *>(d)->cache;
     if (!cache_holds(cache, d)) {
         derive_facts(d, &cache->facts);
+        for (int32_t c = 0; c < d->clear_code; c++) cache->from[c] = kPixelStrings.at + (c & 0xFF);
         cache->owner = d;
     }
-    decode_row<false>(stream, d, &cache->facts, NULL, row, length);
+    if (++cache->call == 0) {
+        memset(cache->stamp, 0, sizeof cache->stamp);
+        cache->call = 1;
+    }
+    Places pl = {cache->from, cache->stamp, cache->call, d->clear_code};
+    decode_row<false>(stream, d, &cache->facts, pl, row, length);
     snapshot(d, cache->seen);
 }
 

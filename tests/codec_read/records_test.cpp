@@ -1,6 +1,7 @@
 // Records, their constructors and destructors, the heap wrappers and the
 // byte source. Leaks show up under LeakSanitizer in the native build.
 #include <gtest/gtest.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -94,6 +95,31 @@ TEST(Records, DestructorsTakeWhatAnExhaustedHeapLeavesBehind) {
     del_gif_palette(pic->cmap);
     pic->cmap = nullptr;
     del_gif_picture(pic);
+}
+
+TEST(Heap, SizesBeyondTheHeapAreRefusedNotWrapped) {
+    // Negative sizes (a product that overflowed) and counts whose bytes
+    // exceed 32 bits never reach the heap as a wrapped, smaller size.
+    EXPECT_EQ(gif_alloc(-1), nullptr);
+    EXPECT_EQ(gif_alloc(INT32_MIN), nullptr);
+    EXPECT_EQ(app_realloc(nullptr, -4), nullptr);
+    GifData *d = new_gif_data(-7);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->length, 0);
+    EXPECT_EQ(d->bytes, nullptr);
+    del_gif_data(d);
+
+    const unsigned char rgb[6] = {1, 2, 3, 4, 5, 6};
+    for (int32_t length : {INT32_MAX / 4 + 1, INT32_MAX}) {
+        GifPalette *p = new_gif_palette();
+        p->length = length;
+        GifStream s = {rgb, 6, 0, nullptr};
+        read_gif_palette(&s, p);
+        EXPECT_EQ(p->length, 0) << length;
+        EXPECT_EQ(p->colours, nullptr) << length;
+        EXPECT_EQ(s.stream_pos, 0) << length;
+        del_gif_palette(p);
+    }
 }
 
 TEST(Heap, AllocZeroFillsAndReallocKeepsContent) {
