@@ -217,7 +217,7 @@ void Session::global(const std::string &declaration, const std::string &bytes)
         return;
     Value data = host_.string(bytes, standin::kEncodingRaw);
     Value result = host_.callGlobal(declaration, {data});
-    if (result.kind() == Kind::Picture && host_.references(result.handle()) != 1)
+    if (!result.isNil() && result.kind() == Kind::Picture && host_.references(result.handle()) != 1)
         fail(declaration + ": the picture has other references than the caller's");
     keep(result, true);
 }
