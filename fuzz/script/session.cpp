@@ -233,7 +233,12 @@ void Session::step(Input &in)
     case kLoad: global("GifStringToGifQVR(data as string) as GIFQVR", in.bytes(in.word16())); break;
     case kStringPicture: global("GifStringToPictureQVR(data as string) as Picture", in.bytes(in.word16())); break;
     case kSave: save(in); break;
-    case kOpen: keep(host_.callFolderItem(folderItem(in), "OpenAsGIFQVR as GIFQVR"), true); break;
+    case kOpen: {  // a host calls no method on a nil folder item
+        Value item = folderItem(in);
+        if (!item.isNil())
+            keep(host_.callFolderItem(item, "OpenAsGIFQVR as GIFQVR"), true);
+        break;
+    }
     case kDrop:
         if (!pool_.empty())
             pool_.erase(pool_.begin() + static_cast<long>(in.byte() % pool_.size()));
