@@ -7,54 +7,13 @@
 #include <string.h>
 
 #include "codec/gif.h"
+#include "fuzz/gif_area.h"
 
 namespace {
 
 // Pixels the input may ask for before it is passed over: decoding and
 // encoding are linear in them, and the rows are allocated whole.
 const uint64_t kMaxPixels = 1u << 16;
-
-struct Cursor {
-    const uint8_t *data;
-    size_t size, pos;
-    int take() { return pos < size ? data[pos++] : 0; }
-    int take_int() {
-        int lo = take();
-        return lo | take() << 8;
-    }
-    void skip_sub_blocks() {
-        for (int n; (n = take()) != 0;) pos += static_cast<size_t>(n);
-    }
-};
-
-// Walks the container as the reader will, adding up the image areas.
-uint64_t PixelsAsked(const uint8_t *data, size_t size) {
-    Cursor c = {data, size, 6};
-    c.pos += 4;
-    int packed = c.take();
-    c.pos += 2;
-    if (packed & 0x80) c.pos += 3u << ((packed & 7) + 1);
-    uint64_t total = 0;
-    for (;;) {
-        int intro = c.take();
-        if (intro == 0x21) {
-            c.take();
-            c.skip_sub_blocks();
-        } else if (intro == 0x2C) {
-            c.pos += 4;
-            uint64_t w = static_cast<uint64_t>(c.take_int());
-            uint64_t h = static_cast<uint64_t>(c.take_int());
-            int p = c.take();
-            if (p & 0x80) c.pos += 3u << ((p & 7) + 1);
-            total += w * h + h;
-            if (total > kMaxPixels) return total;
-            c.take();
-            c.skip_sub_blocks();
-        } else {
-            return total;
-        }
-    }
-}
 
 void Check(bool ok, const char *what) {
     if (!ok) {
@@ -98,7 +57,7 @@ void SameExtension(const GifExtension *a, const GifExtension *b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The header is written as text: a NUL among the six bytes ends it.
-    if (size < 6 || memchr(data, 0, 6) || PixelsAsked(data, size) > kMaxPixels) return 0;
+    if (size < 6 || memchr(data, 0, 6) || fuzzarea::PixelsAsked(data, size, kMaxPixels) > kMaxPixels) return 0;
 
     GifStream in = {data, static_cast<int32_t>(size > INT32_MAX ? INT32_MAX : size), 0, nullptr};
     Gif *first = new_gif();
