@@ -94,6 +94,7 @@ private:
     std::string dir_;
     std::vector<const standin::ClassInfo *> classes_;
     std::vector<Value> pool_;
+    size_t replaced_ = 0;
     std::unordered_map<void *, Own> own_;
 };
 
