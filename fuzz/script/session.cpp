@@ -163,28 +163,24 @@ void Session::noteSet(const Value &object, const std::string &name, const Value 
     }
 }
 
-void Session::setProperty(Input &in)
+// Sets or gets a property of an object the script holds; both draw their
+// choices from the input in the same order.
+void Session::property(Input &in, bool set)
 {
     const standin::ClassInfo *cls = classes_[in.byte() % classes_.size()];
     Value target = object(in, cls->name);
     if (target.isNil() || cls->properties.empty())
         return;
     const standin::PropertyInfo &p = cls->properties[in.byte() % cls->properties.size()];
+    if (!set) {
+        keep(host_.get(target, p.name), false);
+        return;
+    }
     if (!p.setter)
         return;
     Value v = value(in, p.type);
     host_.set(target, p.name, v);
     noteSet(target, p.name, v);
-}
-
-void Session::getProperty(Input &in)
-{
-    const standin::ClassInfo *cls = classes_[in.byte() % classes_.size()];
-    Value target = object(in, cls->name);
-    if (target.isNil() || cls->properties.empty())
-        return;
-    const standin::PropertyInfo &p = cls->properties[in.byte() % cls->properties.size()];
-    keep(host_.get(target, p.name), false);
 }
 
 void Session::callMethod(Input &in, bool assign)
@@ -226,8 +222,8 @@ void Session::step(Input &in)
 {
     switch (in.byte() % kOpCount) {
     case kNew: keep(host_.newInstance(classes_[in.byte() % classes_.size()]->name), false); break;
-    case kSet: setProperty(in); break;
-    case kGet: getProperty(in); break;
+    case kSet: property(in, true); break;
+    case kGet: property(in, false); break;
     case kCall: callMethod(in, false); break;
     case kAssign: callMethod(in, true); break;
     case kLoad: global("GifStringToGifQVR(data as string) as GIFQVR", in.bytes(in.word16())); break;

@@ -76,8 +76,7 @@ private:
 
     // Operations.
     void step(Input &in);
-    void setProperty(Input &in);
-    void getProperty(Input &in);
+    void property(Input &in, bool set);
     void callMethod(Input &in, bool assign);
     void global(const std::string &declaration, const std::string &bytes);
     void save(Input &in);
