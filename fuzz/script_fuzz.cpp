@@ -5,6 +5,7 @@
 // back as saving promises.
 #include <stdint.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <exception>
@@ -13,6 +14,15 @@
 
 namespace {
 std::string gDir;
+
+// The files a session may leave in its folder, and the folder, removed when
+// the fuzzer ends (listing the folder fails under qemu-i386).
+void removeFolder()
+{
+    for (const char *name : {"/saved.gif", "/file0", "/file1"})
+        std::remove((gDir + name).c_str());
+    rmdir(gDir.c_str());
+}
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -21,6 +31,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     if (!mkdtemp(pattern))
         script::fail("no temporary folder");
     gDir = pattern;
+    atexit(removeFolder);
     standin::Host &host = standin::Host::instance();
     host.setJournalling(false);
     if (!host.loadPlugin(GIFQVR_PLUGIN_FILE) || !host.errors().empty())
