@@ -1,0 +1,322 @@
+/* Whole-image writing: the image descriptor, the local colour table and
+ * the LZW coded pixels of one picture. The picture's own encoder is never
+ * seen from outside, so it codes the rows with what only a whole picture
+ * allows: its string state stays in registers from row to row, codes go
+ * into a wide bit buffer, and long strings seen before are matched in one
+ * comparison instead of pixel by pixel. Its codes and bytes are those of
+ * the exported row encoder driven over the same rows. */
+#include <stdlib.h>
+#include <string.h>
+
+#include "codec/gif.h"
+#include "codec/sink.h"
+
+namespace {
+
+const uint32_t kMaxCode = 4095;      /* reaching it resets the table */
+const uint32_t kEmptyKey = 0xFFFFF;  /* upper 20 bits of an empty slot */
+const uint32_t kHashMask = 0x1FFF;
+
+/* Strings at least this long are remembered for matching in one go; the
+ * first 8 of their pixels pick the slot that remembers them. */
+const int32_t kLongString = 16;
+const uint32_t kRecallBits = 12;
+
+/* Stands in for the rows of a picture that has none. */
+const unsigned char kZeroRow[256] = {0};
+
+/* Where each code's string lies in the picture's rows, while its table
+ * lasts; a length of 0 means it does not lie in one piece. `recall` maps
+ * the first pixels of a long string to the code made for it last. */
+struct Strings {
+    const unsigned char *start[4096];
+    int32_t length[4096];
+    uint16_t recall[1u << kRecallBits];
+};
+
+uint32_t load32(const unsigned char *p) {
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+uint32_t recall_slot(const unsigned char *p) {
+    uint32_t h = load32(p) * 0x9E3779B1u ^ load32(p + 4) * 0x85EBCA77u;
+    return h >> (32 - kRecallBits);
+}
+
+/* `n` at least 8 bytes equal? The last word may overlap the one before. */
+bool same_bytes(const unsigned char *a, const unsigned char *b, int32_t n) {
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        if ((load32(a + i) ^ load32(b + i)) | (load32(a + i + 4) ^ load32(b + i + 4))) return false;
+    if (i == n) return true;
+    i = n - 8;
+    return ((load32(a + i) ^ load32(b + i)) | (load32(a + i + 4) ^ load32(b + i + 4))) == 0;
+}
+
+/* The slot of key (cur << 8) | p is ((key >> 12) ^ key) & 0x1FFF, that is
+ * base ^ p; the base of a code is a function of its own bits. */
+size_t base_of(uint32_t code) { return (((code & 0x1F) << 8) ^ (code >> 4)) & kHashMask; }
+
+/* Sub-blocks of 255 bytes go out as they fill; the codes are packed into
+ * `stage` with 8-byte stores, hence its slack. */
+struct Output {
+    FILE *f;
+    unsigned char stage[255 + 8];
+    unsigned char *at;
+    uint64_t bits;
+    int32_t nbits;
+};
+
+void spill(Output *o) {
+    if (o->f) {
+        putc_unlocked(255, o->f);
+        fwrite_unlocked(o->stage, 1, 255, o->f);
+    }
+    size_t over = (size_t)(o->at - (o->stage + 255));
+    memmove(o->stage, o->stage + 255, over);
+    o->at = o->stage + over;
+}
+
+class PictureCoder {
+  public:
+    PictureCoder(FILE *f, GifEncoder *e, Strings *s, int32_t root) : e_(e), s_(s) {
+        out_.f = f;
+        out_.at = out_.stage;
+        out_.bits = 0;
+        out_.nbits = 0;
+        root_ = root;
+        clear_ = 1u << root;
+        gif_put(f, root);
+        reset();
+        put(clear_);
+    }
+
+    /* One contiguous run of pixels, in coding order. */
+    void code(const unsigned char *px, int32_t n) {
+        int32_t i = 0;
+        if (cur_ == NO_STRING) {
+            cur_ = px[0];
+            base_ = base_of(cur_);
+            start_ = px;
+            i = 1;
+        } else if (px != end_) {
+            start_ = nullptr;  /* the string so far lies elsewhere */
+        }
+        uint32_t *const table = e_->hash_table;
+        uint32_t cur = cur_, next = next_;
+        size_t base = base_;
+        const unsigned char *start = start_;
+        for (; i < n; i++) {
+            const uint32_t p = px[i];
+            const uint32_t key = (cur << 8) | p;
+            size_t slot = base ^ p;
+            uint32_t entry = table[slot];
+            while ((entry >> 12) != key && (entry >> 12) != kEmptyKey) {
+                slot = (slot + 1) & kHashMask;
+                entry = table[slot];
+            }
+            if ((entry >> 12) == key) {
+                cur = entry & 0xFFF;
+                base = ((entry << 8) & 0x1F00) ^ ((entry >> 4) & 0xFF);
+                continue;
+            }
+            /* No longer string: write the code of the one matched so far
+             * and make a code for it with this pixel. */
+            next_ = next;
+            put(cur);
+            if (next < kMaxCode) {
+                table[slot] = (key << 12) | next;
+                if (s_) remember(next, start, px + i + 1);
+                next++;
+            } else {
+                put(clear_);
+                reset();
+                next = next_;
+            }
+            cur = p;
+            base = base_of(p);
+            start = px + i;
+            /* A string remembered with the same first pixels, all of them
+             * here: the table holds every shorter start of it, so the
+             * search would walk to its code. */
+            if (s_ && n - i >= kLongString) {
+                uint32_t c = s_->recall[recall_slot(px + i)];
+                int32_t len = s_->length[c];
+                if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
+                    same_bytes(px + i, s_->start[c], len)) {
+                    cur = c;
+                    base = base_of(c);
+                    i += len - 1;
+                }
+            }
+        }
+        cur_ = cur;
+        next_ = next;
+        base_ = base;
+        start_ = start;
+        end_ = px + n;
+    }
+
+    void finish() {
+        if (cur_ != NO_STRING) put(cur_);
+        put(clear_ + 1);
+        if (out_.nbits > 0) *out_.at++ = (unsigned char)out_.bits;
+        int32_t n = (int32_t)(out_.at - out_.stage);
+        if (n > 0) {
+            gif_put(out_.f, n);
+            if (out_.f) fwrite_unlocked(out_.stage, 1, (size_t)n, out_.f);
+        }
+        gif_put(out_.f, 0);
+    }
+
+  private:
+    void reset() {
+        memset(e_->hash_table, 0xFF, sizeof e_->hash_table);
+        next_ = clear_ + 2;
+        width_ = root_ + 1;
+        limit_ = 1u << width_;
+    }
+
+    /* One code, then the wider width once the next code needs it. */
+    void put(uint32_t code) {
+        out_.bits |= (uint64_t)code << out_.nbits;
+        out_.nbits += width_;
+        memcpy(out_.at, &out_.bits, 8);
+        int32_t bytes = out_.nbits >> 3;
+        out_.at += bytes;
+        out_.bits >>= 8 * bytes;
+        out_.nbits &= 7;
+        if (out_.at >= out_.stage + 255) spill(&out_);
+        if (next_ >= limit_) {
+            width_++;
+            limit_ <<= 1;
+        }
+    }
+
+    void remember(uint32_t code, const unsigned char *from, const unsigned char *to) {
+        int32_t len = from ? (int32_t)(to - from) : 0;
+        s_->length[code] = len;
+        s_->start[code] = from;
+        if (len >= kLongString) s_->recall[recall_slot(from)] = (uint16_t)code;
+    }
+
+    GifEncoder *e_;
+    Strings *s_;
+    Output out_;
+    uint32_t root_, clear_;
+    uint32_t next_ = 0, width_ = 0, limit_ = 0;
+    uint32_t cur_ = NO_STRING;
+    size_t base_ = 0;
+    const unsigned char *start_ = nullptr, *end_ = nullptr;
+};
+
+/* Bits needed by the largest pixel value, found as the bits of the OR of
+ * all pixels; the scan stops once all 8 are needed. */
+unsigned or_bytes(const unsigned char *row, int32_t width) {
+    uint64_t wide = 0;
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        uint64_t word;
+        memcpy(&word, row + x, 8);
+        wide |= word;
+    }
+    unsigned acc = 0;
+    for (; x < width; x++) acc |= row[x];
+    for (int k = 0; k < 8; k++) acc |= (unsigned)(wide >> (8 * k)) & 0xFF;
+    return acc;
+}
+
+int32_t pixel_bits(const GifPicture *pic) {
+    if (!pic->rows || pic->width <= 0) return 0;
+    unsigned all = 0;
+    for (int32_t r = 0; r < pic->height && all < 0x80; r++)
+        if (pic->rows[r]) all |= or_bytes(pic->rows[r], pic->width);
+    int32_t n = 0;
+    while (all) {
+        n++;
+        all >>= 1;
+    }
+    return n;
+}
+
+/* Root size 2..8, enough for every pixel value, so that every pixel is
+ * below the clear code. */
+int32_t min_code_size(const GifPicture *pic) {
+    int32_t size = 2;
+    if (pic->cmap_depth >= 1 && pic->cmap_depth <= 8 && pic->cmap_depth > size)
+        size = pic->cmap_depth;
+    int32_t need = pixel_bits(pic);
+    if (need > size) size = need;
+    return size > 8 ? 8 : size;
+}
+
+void put_row(PictureCoder *coder, const GifPicture *pic, int32_t r) {
+    const unsigned char *row = pic->rows ? pic->rows[r] : nullptr;
+    if (row) {
+        coder->code(row, pic->width);
+        return;
+    }
+    for (int32_t done = 0; done < pic->width;) {
+        int32_t n = pic->width - done;
+        if (n > (int32_t)sizeof kZeroRow) n = (int32_t)sizeof kZeroRow;
+        coder->code(kZeroRow, n);
+        done += n;
+    }
+}
+
+void put_pixels(FILE *f, GifEncoder *e, Strings *s, const GifPicture *pic) {
+    PictureCoder coder(f, e, s, min_code_size(pic));
+    if (pic->height > 0 && pic->width > 0) {
+        if (pic->interlace) {
+            static const int32_t start[4] = {0, 4, 2, 1};
+            static const int32_t step[4] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; pass++)
+                for (int32_t r = start[pass]; r < pic->height; r += step[pass])
+                    put_row(&coder, pic, r);
+        } else {
+            for (int32_t r = 0; r < pic->height; r++) put_row(&coder, pic, r);
+        }
+    }
+    coder.finish();
+}
+
+void put_picture(FILE *f, GifPicture *pic) {
+    gif_put_int(f, pic->left);
+    gif_put_int(f, pic->top);
+    gif_put_int(f, pic->width);
+    gif_put_int(f, pic->height);
+    int32_t depth = pic->has_cmap ? gif_table_depth(pic->cmap, pic->cmap_depth) : 0;
+    int32_t packed = (pic->has_cmap ? 0x80 | (depth - 1) : 0) |
+                     (pic->interlace ? 0x40 : 0) | (pic->sorted ? 0x20 : 0) |
+                     ((pic->reserved & 3) << 3);
+    gif_put(f, packed);
+    if (pic->has_cmap) gif_put_table(f, pic->cmap, depth);
+
+    GifEncoder *e = new_gif_encoder();
+    if (!e) {
+        /* Smallest valid image data: code size 2, clear and end codes
+         * (3 bits each) in one sub-block, terminator. */
+        gif_put(f, 2);
+        gif_put(f, 1);
+        gif_put(f, 4 | 5 << 3);
+        gif_put(f, 0);
+        return;
+    }
+    /* Without room to remember strings the codes are the same, only found
+     * pixel by pixel. */
+    Strings *s = static_cast<Strings *>(gif_alloc((int32_t)sizeof(Strings)));
+    put_pixels(f, e, s, pic);
+    free(s);
+    del_gif_encoder(e);
+}
+
+}  // namespace
+
+extern "C" void write_gif_picture(GifStream *stream, GifPicture *picture) {
+    if (!picture) return;
+    FILE *f = gif_sink_lock(stream);
+    put_picture(f, picture);
+    gif_sink_unlock(f);
+}
