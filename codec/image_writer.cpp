@@ -8,14 +8,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "codec/image_writer.h"
+
 #include "codec/gif.h"
 #include "codec/sink.h"
 
 namespace {
 
-const uint32_t kMaxCode = 4095;      /* reaching it resets the table */
-const uint32_t kEmptyKey = 0xFFFFF;  /* upper 20 bits of an empty slot */
-const uint32_t kHashMask = 0x1FFF;
+const uint32_t kMaxCode = 4095;  /* reaching it resets the table */
 
 /* Strings at least this long are remembered for matching in one go; the
  * first 8 of their pixels pick the slot that remembers them. */
@@ -25,14 +25,26 @@ const uint32_t kRecallBits = 12;
 /* Stands in for the rows of a picture that has none. */
 const unsigned char kZeroRow[256] = {0};
 
-/* Where each code's string lies in the picture's rows, while its table
- * lasts; a length of 0 means it does not lie in one piece. `recall` maps
- * the first pixels of a long string to the code made for it last. */
-struct Strings {
+/* The string table indexed directly: the code of the string of code `cur`
+ * followed by pixel p is child[p << 12 | cur], 0 while there is none (no
+ * string ever gets a code below 6). Every pixel is below the clear code,
+ * so 4096 entries per pixel value do. `made_at` keeps where each code went
+ * so that a reset clears only those. Where each code's string lies in the
+ * picture's rows, while its table lasts: a length of 0 means it does not
+ * lie in one piece. `recall` maps the first pixels of a long string to the
+ * code made for it last. */
+}  // namespace
+
+struct GifCodeTable {
+    int32_t root;  /* the largest root size it has room for */
     const unsigned char *start[4096];
     int32_t length[4096];
+    uint32_t made_at[4096];
     uint16_t recall[1u << kRecallBits];
+    uint16_t *child;
 };
+
+namespace {
 
 uint32_t load32(const unsigned char *p) {
     uint32_t v;
@@ -54,10 +66,6 @@ bool same_bytes(const unsigned char *a, const unsigned char *b, int32_t n) {
     i = n - 8;
     return ((load32(a + i) ^ load32(b + i)) | (load32(a + i + 4) ^ load32(b + i + 4))) == 0;
 }
-
-/* The slot of key (cur << 8) | p is ((key >> 12) ^ key) & 0x1FFF, that is
- * base ^ p; the base of a code is a function of its own bits. */
-size_t base_of(uint32_t code) { return (((code & 0x1F) << 8) ^ (code >> 4)) & kHashMask; }
 
 /* Sub-blocks of 255 bytes go out as they fill; the codes are packed into
  * `stage` with 8-byte stores, hence its slack. */
@@ -81,15 +89,17 @@ void spill(Output *o) {
 
 class PictureCoder {
   public:
-    PictureCoder(FILE *f, GifEncoder *e, Strings *s, int32_t root) : e_(e), s_(s) {
+    PictureCoder(FILE *f, GifCodeTable *t, int32_t root) : t_(t) {
         out_.f = f;
         out_.at = out_.stage;
         out_.bits = 0;
         out_.nbits = 0;
         root_ = root;
         clear_ = 1u << root;
+        next_ = clear_ + 2;
+        width_ = root_ + 1;
+        limit_ = 1u << width_;
         gif_put(f, root);
-        reset();
         put(clear_);
     }
 
@@ -98,28 +108,20 @@ class PictureCoder {
         int32_t i = 0;
         if (cur_ == NO_STRING) {
             cur_ = px[0];
-            base_ = base_of(cur_);
             start_ = px;
             i = 1;
         } else if (px != end_) {
             start_ = nullptr;  /* the string so far lies elsewhere */
         }
-        uint32_t *const table = e_->hash_table;
+        uint16_t *const child = t_->child;
         uint32_t cur = cur_, next = next_;
-        size_t base = base_;
         const unsigned char *start = start_;
         for (; i < n; i++) {
             const uint32_t p = px[i];
-            const uint32_t key = (cur << 8) | p;
-            size_t slot = base ^ p;
-            uint32_t entry = table[slot];
-            while ((entry >> 12) != key && (entry >> 12) != kEmptyKey) {
-                slot = (slot + 1) & kHashMask;
-                entry = table[slot];
-            }
-            if ((entry >> 12) == key) {
-                cur = entry & 0xFFF;
-                base = ((entry << 8) & 0x1F00) ^ ((entry >> 4) & 0xFF);
+            const uint32_t at = p << 12 | cur;
+            const uint32_t found = child[at];
+            if (found) {
+                cur = found;
                 continue;
             }
             /* No longer string: write the code of the one matched so far
@@ -127,8 +129,8 @@ class PictureCoder {
             next_ = next;
             put(cur);
             if (next < kMaxCode) {
-                table[slot] = (key << 12) | next;
-                if (s_) remember(next, start, px + i + 1);
+                child[at] = (uint16_t)next;
+                remember(next, at, start, px + i + 1);
                 next++;
             } else {
                 put(clear_);
@@ -136,25 +138,22 @@ class PictureCoder {
                 next = next_;
             }
             cur = p;
-            base = base_of(p);
             start = px + i;
             /* A string remembered with the same first pixels, all of them
              * here: the table holds every shorter start of it, so the
              * search would walk to its code. */
-            if (s_ && n - i >= kLongString) {
-                uint32_t c = s_->recall[recall_slot(px + i)];
-                int32_t len = s_->length[c];
+            if (n - i >= kLongString) {
+                uint32_t c = t_->recall[recall_slot(px + i)];
+                int32_t len = t_->length[c];
                 if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
-                    same_bytes(px + i, s_->start[c], len)) {
+                    same_bytes(px + i, t_->start[c], len)) {
                     cur = c;
-                    base = base_of(c);
                     i += len - 1;
                 }
             }
         }
         cur_ = cur;
         next_ = next;
-        base_ = base;
         start_ = start;
         end_ = px + n;
     }
@@ -169,11 +168,12 @@ class PictureCoder {
             if (out_.f) fwrite_unlocked(out_.stage, 1, (size_t)n, out_.f);
         }
         gif_put(out_.f, 0);
+        reset();
     }
 
   private:
     void reset() {
-        memset(e_->hash_table, 0xFF, sizeof e_->hash_table);
+        for (uint32_t c = clear_ + 2; c < next_; c++) t_->child[t_->made_at[c]] = 0;
         next_ = clear_ + 2;
         width_ = root_ + 1;
         limit_ = 1u << width_;
@@ -195,20 +195,19 @@ class PictureCoder {
         }
     }
 
-    void remember(uint32_t code, const unsigned char *from, const unsigned char *to) {
+    void remember(uint32_t code, uint32_t at, const unsigned char *from, const unsigned char *to) {
         int32_t len = from ? (int32_t)(to - from) : 0;
-        s_->length[code] = len;
-        s_->start[code] = from;
-        if (len >= kLongString) s_->recall[recall_slot(from)] = (uint16_t)code;
+        t_->made_at[code] = at;
+        t_->length[code] = len;
+        t_->start[code] = from;
+        if (len >= kLongString) t_->recall[recall_slot(from)] = (uint16_t)code;
     }
 
-    GifEncoder *e_;
-    Strings *s_;
+    GifCodeTable *t_;
     Output out_;
     uint32_t root_, clear_;
-    uint32_t next_ = 0, width_ = 0, limit_ = 0;
+    uint32_t next_, width_, limit_;
     uint32_t cur_ = NO_STRING;
-    size_t base_ = 0;
     const unsigned char *start_ = nullptr, *end_ = nullptr;
 };
 
@@ -252,37 +251,58 @@ int32_t min_code_size(const GifPicture *pic) {
     return size > 8 ? 8 : size;
 }
 
-void put_row(PictureCoder *coder, const GifPicture *pic, int32_t r) {
-    const unsigned char *row = pic->rows ? pic->rows[r] : nullptr;
-    if (row) {
-        coder->code(row, pic->width);
-        return;
-    }
-    for (int32_t done = 0; done < pic->width;) {
-        int32_t n = pic->width - done;
-        if (n > (int32_t)sizeof kZeroRow) n = (int32_t)sizeof kZeroRow;
-        coder->code(kZeroRow, n);
-        done += n;
-    }
-}
-
-void put_pixels(FILE *f, GifEncoder *e, Strings *s, const GifPicture *pic) {
-    PictureCoder coder(f, e, s, min_code_size(pic));
-    if (pic->height > 0 && pic->width > 0) {
-        if (pic->interlace) {
-            static const int32_t start[4] = {0, 4, 2, 1};
-            static const int32_t step[4] = {8, 8, 4, 2};
-            for (int pass = 0; pass < 4; pass++)
-                for (int32_t r = start[pass]; r < pic->height; r += step[pass])
-                    put_row(&coder, pic, r);
-        } else {
-            for (int32_t r = 0; r < pic->height; r++) put_row(&coder, pic, r);
+/* Calls `code` for the picture's rows in the order they are stored; a
+ * missing row is coded as zeros. */
+template <typename Code>
+void for_each_row(const GifPicture *pic, Code code) {
+    if (pic->height <= 0 || pic->width <= 0) return;
+    static const int32_t start[4] = {0, 4, 2, 1};
+    static const int32_t step[4] = {8, 8, 4, 2};
+    const int passes = pic->interlace ? 4 : 1;
+    for (int pass = 0; pass < passes; pass++) {
+        for (int32_t r = passes > 1 ? start[pass] : 0; r < pic->height; r += passes > 1 ? step[pass] : 1) {
+            const unsigned char *row = pic->rows ? pic->rows[r] : nullptr;
+            if (row) {
+                code(row, pic->width);
+                continue;
+            }
+            for (int32_t done = 0; done < pic->width;) {
+                int32_t n = pic->width - done;
+                if (n > (int32_t)sizeof kZeroRow) n = (int32_t)sizeof kZeroRow;
+                code(kZeroRow, n);
+                done += n;
+            }
         }
     }
-    coder.finish();
 }
 
-void put_picture(FILE *f, GifPicture *pic) {
+/* A table with room for `root`: the one kept from an earlier picture if
+ * it is large enough, else a new one, kept in its place. Null, and the
+ * hash table of the row encoder is used, when the heap is short or when
+ * clearing a new table would cost more than the picture's coding. */
+GifCodeTable *table_for(GifCodeTable **kept, int32_t root, const GifPicture *pic) {
+    if (*kept && (*kept)->root >= root) return *kept;
+    const int32_t entries = 4096 << root;
+    if ((int64_t)pic->width * pic->height < entries / 16) return nullptr;
+    gif_free_code_table(*kept);
+    *kept = nullptr;
+    int32_t size = (int32_t)sizeof(GifCodeTable) + entries * (int32_t)sizeof(uint16_t);
+    GifCodeTable *t = static_cast<GifCodeTable *>(gif_alloc(size));
+    if (!t) return nullptr;
+    t->root = root;
+    t->child = reinterpret_cast<uint16_t *>(t + 1);
+    /* Written before it is read: fresh zero pages that are read first
+     * fault again, more dearly, on their first write. */
+    memset(t->child, 0, (size_t)entries * sizeof(uint16_t));
+    *kept = t;
+    return t;
+}
+
+}  // namespace
+
+void gif_free_code_table(GifCodeTable *table) { free(table); }
+
+void gif_put_picture(GifStream *stream, FILE *f, GifPicture *pic, GifCodeTable **kept) {
     gif_put_int(f, pic->left);
     gif_put_int(f, pic->top);
     gif_put_int(f, pic->width);
@@ -304,19 +324,25 @@ void put_picture(FILE *f, GifPicture *pic) {
         gif_put(f, 0);
         return;
     }
-    /* Without room to remember strings the codes are the same, only found
-     * pixel by pixel. */
-    Strings *s = static_cast<Strings *>(gif_alloc((int32_t)sizeof(Strings)));
-    put_pixels(f, e, s, pic);
-    free(s);
+    const int32_t root = min_code_size(pic);
+    if (GifCodeTable *t = table_for(kept, root, pic)) {
+        PictureCoder coder(f, t, root);
+        for_each_row(pic, [&](const unsigned char *px, int32_t n) { coder.code(px, n); });
+        coder.finish();
+    } else {
+        /* The row encoder gives the same codes, searching its hash table. */
+        init_gif_encoder(stream, e, root);
+        for_each_row(pic, [&](const unsigned char *px, int32_t n) { write_gif_line(stream, e, px, n); });
+        flush_gif_encoder(stream, e);
+    }
     del_gif_encoder(e);
 }
-
-}  // namespace
 
 extern "C" void write_gif_picture(GifStream *stream, GifPicture *picture) {
     if (!picture) return;
     FILE *f = gif_sink_lock(stream);
-    put_picture(f, picture);
+    GifCodeTable *table = nullptr;
+    gif_put_picture(stream, f, picture, &table);
+    gif_free_code_table(table);
     gif_sink_unlock(f);
 }
