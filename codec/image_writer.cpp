@@ -142,7 +142,7 @@ class PictureCoder {
             /* A string remembered with the same first pixels, all of them
              * here: the table holds every shorter start of it, so the
              * search would walk to its code. */
-            if (n - i >= kLongString) {
+            if (recalling_ && n - i >= kLongString) {
                 uint32_t c = t_->recall[recall_slot(px + i)];
                 int32_t len = t_->length[c];
                 if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
@@ -200,7 +200,10 @@ class PictureCoder {
         t_->made_at[code] = at;
         t_->length[code] = len;
         t_->start[code] = from;
-        if (len >= kLongString) t_->recall[recall_slot(from)] = (uint16_t)code;
+        if (len >= kLongString) {
+            t_->recall[recall_slot(from)] = (uint16_t)code;
+            recalling_ = true;
+        }
     }
 
     GifCodeTable *t_;
@@ -208,6 +211,7 @@ class PictureCoder {
     uint32_t root_, clear_;
     uint32_t next_, width_, limit_;
     uint32_t cur_ = NO_STRING;
+    bool recalling_ = false;  /* no search is spent before there is a long string */
     const unsigned char *start_ = nullptr, *end_ = nullptr;
 };
 
