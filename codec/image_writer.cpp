@@ -28,18 +28,18 @@ const unsigned char kZeroRow[256] = {0};
 /* The string table indexed directly: the code of the string of code `cur`
  * followed by pixel p is child[p << 12 | cur], 0 while there is none (no
  * string ever gets a code below 6). Every pixel is below the clear code,
- * so 4096 entries per pixel value do. `made_at` keeps where each code went
- * so that a reset clears only those. Where each code's string lies in the
- * picture's rows, while its table lasts: a length of 0 means it does not
- * lie in one piece. `recall` maps the first pixels of a long string to the
- * code made for it last. */
+ * so 4096 entries per pixel value do. `made` keeps, per code, where it
+ * went in `child` (low 20 bits), so that a reset clears only those, and
+ * its string's length (high 12 bits; no string is longer than 4095) when
+ * the string lies in the picture's rows in one piece, else 0; `start` is
+ * where, kept for long strings only. `recall` maps the first pixels of a
+ * long string to the code made for it last. */
 }  // namespace
 
 struct GifCodeTable {
     int32_t root;  /* the largest root size it has room for */
+    uint32_t made[4096];
     const unsigned char *start[4096];
-    int32_t length[4096];
-    uint32_t made_at[4096];
     uint16_t recall[1u << kRecallBits];
     uint16_t *child;
 };
@@ -144,7 +144,7 @@ class PictureCoder {
              * search would walk to its code. */
             if (recalling_ && n - i >= kLongString) {
                 uint32_t c = t_->recall[recall_slot(px + i)];
-                int32_t len = t_->length[c];
+                int32_t len = (int32_t)(t_->made[c] >> 20);
                 if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
                     same_bytes(px + i, t_->start[c], len)) {
                     cur = c;
@@ -173,7 +173,7 @@ class PictureCoder {
 
   private:
     void reset() {
-        for (uint32_t c = clear_ + 2; c < next_; c++) t_->child[t_->made_at[c]] = 0;
+        for (uint32_t c = clear_ + 2; c < next_; c++) t_->child[t_->made[c] & 0xFFFFF] = 0;
         next_ = clear_ + 2;
         width_ = root_ + 1;
         limit_ = 1u << width_;
@@ -197,10 +197,9 @@ class PictureCoder {
 
     void remember(uint32_t code, uint32_t at, const unsigned char *from, const unsigned char *to) {
         int32_t len = from ? (int32_t)(to - from) : 0;
-        t_->made_at[code] = at;
-        t_->length[code] = len;
-        t_->start[code] = from;
+        t_->made[code] = at | (uint32_t)len << 20;
         if (len >= kLongString) {
+            t_->start[code] = from;
             t_->recall[recall_slot(from)] = (uint16_t)code;
             recalling_ = true;
         }
