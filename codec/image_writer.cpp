@@ -116,6 +116,29 @@ class PictureCoder {
         uint16_t *const child = t_->child;
         uint32_t cur = cur_, next = next_;
         const unsigned char *start = start_;
+        /* The packer's state in locals too, as put() keeps it. */
+        uint64_t bits = out_.bits;
+        uint32_t nbits = (uint32_t)out_.nbits, width = width_, limit = limit_;
+        unsigned char *out = out_.at;
+        unsigned char *const full = out_.stage + 255;
+        auto emit = [&](uint32_t code) {
+            bits |= (uint64_t)code << nbits;
+            nbits += width;
+            memcpy(out, &bits, 8);
+            const uint32_t bytes = nbits >> 3;
+            out += bytes;
+            bits >>= 8 * bytes;
+            nbits &= 7;
+            if (out >= full) {
+                out_.at = out;
+                spill(&out_);
+                out = out_.at;
+            }
+            if (next >= limit) {
+                width++;
+                limit <<= 1;
+            }
+        };
         for (; i < n; i++) {
             const uint32_t p = px[i];
             const uint32_t at = p << 12 | cur;
@@ -126,16 +149,18 @@ class PictureCoder {
             }
             /* No longer string: write the code of the one matched so far
              * and make a code for it with this pixel. */
-            next_ = next;
-            put(cur);
+            emit(cur);
             if (next < kMaxCode) {
                 child[at] = (uint16_t)next;
                 remember(next, at, start, px + i + 1);
                 next++;
             } else {
-                put(clear_);
+                emit(clear_);
+                next_ = next;
                 reset();
                 next = next_;
+                width = width_;
+                limit = limit_;
             }
             cur = p;
             start = px + i;
@@ -152,6 +177,11 @@ class PictureCoder {
                 }
             }
         }
+        out_.bits = bits;
+        out_.nbits = (int32_t)nbits;
+        out_.at = out;
+        width_ = width;
+        limit_ = limit;
         cur_ = cur;
         next_ = next;
         start_ = start;
