@@ -245,26 +245,24 @@ class PictureCoder {
 };
 
 /* Bits needed by the largest pixel value, found as the bits of the OR of
- * all pixels; the scan stops once all 8 are needed. */
-unsigned or_bytes(const unsigned char *row, int32_t width) {
-    uint64_t wide = 0;
-    int32_t x = 0;
-    for (; x + 8 <= width; x += 8) {
-        uint64_t word;
-        memcpy(&word, row + x, 8);
-        wide |= word;
-    }
-    unsigned acc = 0;
-    for (; x < width; x++) acc |= row[x];
-    for (int k = 0; k < 8; k++) acc |= (unsigned)(wide >> (8 * k)) & 0xFF;
-    return acc;
-}
-
+ * all pixels: 8 bytes at a time into one word, folded once at the end;
+ * the scan stops once all 8 are needed. */
 int32_t pixel_bits(const GifPicture *pic) {
     if (!pic->rows || pic->width <= 0) return 0;
+    uint64_t wide = 0;
+    for (int32_t r = 0; r < pic->height && !(wide & 0x8080808080808080ull); r++) {
+        const unsigned char *row = pic->rows[r];
+        if (!row) continue;
+        int32_t x = 0;
+        for (; x + 8 <= pic->width; x += 8) {
+            uint64_t word;
+            memcpy(&word, row + x, 8);
+            wide |= word;
+        }
+        for (; x < pic->width; x++) wide |= row[x];
+    }
     unsigned all = 0;
-    for (int32_t r = 0; r < pic->height && all < 0x80; r++)
-        if (pic->rows[r]) all |= or_bytes(pic->rows[r], pic->width);
+    for (int k = 0; k < 8; k++) all |= (unsigned)(wide >> (8 * k)) & 0xFF;
     int32_t n = 0;
     while (all) {
         n++;
