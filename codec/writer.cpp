@@ -2,6 +2,7 @@
  * trailer. Image blocks are written by the image writer. */
 #include "codec/gif.h"
 
+#include "codec/image_writer.h"
 #include "codec/sink.h"
 
 namespace {
@@ -46,9 +47,9 @@ void put_extension(FILE *f, const GifExtension *ext) {
     gif_put(f, 0);
 }
 
-void put_block(GifStream *stream, FILE *f, GifBlock *block) {
+void put_block(GifStream *stream, FILE *f, GifBlock *block, GifCodeTable **table) {
     gif_put(f, block->intro);
-    if (block->pic) write_gif_picture(stream, block->pic);
+    if (block->pic) gif_put_picture(stream, f, block->pic, table);
     if (block->ext) put_extension(f, block->ext);
 }
 
@@ -67,8 +68,10 @@ void write_gif(GifStream *stream, Gif *gif) {
         GifScreen blank = {};
         put_screen(f, &blank);
     }
+    GifCodeTable *table = nullptr;
     for (int32_t i = 0; gif->blocks && i < gif->block_count; i++)
-        if (gif->blocks[i]) put_block(stream, f, gif->blocks[i]);
+        if (gif->blocks[i]) put_block(stream, f, gif->blocks[i], &table);
+    gif_free_code_table(table);
     gif_put(f, 0x3B);
     gif_sink_unlock(f);
 }
@@ -91,7 +94,9 @@ void write_gif_palette(GifStream *stream, GifPalette *palette) {
 void write_gif_block(GifStream *stream, GifBlock *block) {
     if (!block) return;
     FILE *f = gif_sink_lock(stream);
-    put_block(stream, f, block);
+    GifCodeTable *table = nullptr;
+    put_block(stream, f, block, &table);
+    gif_free_code_table(table);
     gif_sink_unlock(f);
 }
 

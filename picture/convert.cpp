@@ -58,17 +58,27 @@ REALpicture MakePictureFromGifPictureAndGifPalette(const GifPicture *image, cons
     PictureWriter writer;
     if (!NewPictureWriter(&writer, image->width, image->height))
         return nullptr;
+    // Each colour as the 3 bytes it is written as, plus one spare byte, so
+    // that a pixel is one 4-byte store; the spare byte lands where the next
+    // pixel goes. The last pixel of a row is written byte by byte, as the
+    // next row may be missing.
+    uint32_t packed[kColours];
+    for (int32_t i = 0; i < kColours; ++i)
+        packed[i] = static_cast<uint32_t>(static_cast<unsigned char>(red[i])) |
+                    static_cast<uint32_t>(static_cast<unsigned char>(green[i])) << 8 |
+                    static_cast<uint32_t>(static_cast<unsigned char>(blue[i])) << 16;
+    const int32_t last = image->width - 1;
     for (int32_t r = 0; r < image->height; ++r) {
         const unsigned char *row = image->rows[r];
         unsigned char *out = writer.cursor;
         // A missing row stays black rather than being read.
         if (row) {
-            for (int32_t x = 0; x < image->width; ++x) {
-                unsigned char i = row[x];
-                *out++ = static_cast<unsigned char>(red[i]);
-                *out++ = static_cast<unsigned char>(green[i]);
-                *out++ = static_cast<unsigned char>(blue[i]);
-            }
+            for (int32_t x = 0; x < last; ++x, out += 3)
+                memcpy(out, &packed[row[x]], 4);
+            unsigned char i = row[last];
+            out[0] = static_cast<unsigned char>(red[i]);
+            out[1] = static_cast<unsigned char>(green[i]);
+            out[2] = static_cast<unsigned char>(blue[i]);
         }
         writer.cursor += writer.rowBytes;
     }

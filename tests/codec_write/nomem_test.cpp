@@ -6,13 +6,17 @@
 
 #include "tests/codec_write/support.h"
 
+#include "tests/codec_write/reference_encoder.h"
+
 namespace {
 bool fail_encoder_alloc = false;
+bool fail_large_alloc = false;  // anything larger than the encoder record
 }
 
 extern "C" void *__real_calloc(size_t count, size_t size);
 extern "C" void *__wrap_calloc(size_t count, size_t size) {
     if (fail_encoder_alloc && count * size == sizeof(GifEncoder)) return nullptr;
+    if (fail_large_alloc && count * size > sizeof(GifEncoder)) return nullptr;
     return __real_calloc(count, size);
 }
 
@@ -38,6 +42,26 @@ TEST(WriteGifPicture, NoEncoderStillGivesReadableImageData) {
     // With memory again the same picture is encoded in full.
     Bytes full = Capture([&](GifStream *s) { write_gif_picture(s, pic); });
     EXPECT_EQ(DecodeCodes(ParseImageData(full, 9)), PixelsOf(pic));
+    del_gif_picture(pic);
+}
+
+// Without room for the picture encoder's table the row encoder takes
+// over: the same bytes.
+TEST(WriteGifPicture, NoTableStillGivesTheSameBytes) {
+    std::vector<unsigned char> px(300 * 250);
+    unsigned seed = 7;
+    for (auto &p : px) {
+        seed = seed * 1103515245u + 12345u;
+        p = (unsigned char)(seed >> 16);
+    }
+    GifPicture *pic = MakePicture(300, 250, px);
+    pic->cmap_depth = 8;
+    Bytes want = Capture([&](GifStream *s) { reference::write_gif_picture(s, pic); });
+    fail_large_alloc = true;
+    Bytes got = Capture([&](GifStream *s) { write_gif_picture(s, pic); });
+    fail_large_alloc = false;
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(Capture([&](GifStream *s) { write_gif_picture(s, pic); }), want);
     del_gif_picture(pic);
 }
 

@@ -466,6 +466,39 @@ TEST_F(PictureUnitTest, AnImageWithoutRowsConvertsToNothing)
     EXPECT_EQ((std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0}), host.pixels(picture));
 }
 
+// Every pixel of every row takes its three bytes, the row's last one too,
+// and a missing row after a coloured one stays black: nothing spills over
+// from one row into the next. Colour values keep their low byte.
+TEST_F(PictureUnitTest, ColouringWritesExactlyEachPixelsThreeBytes)
+{
+    int32_t red[256], green[256], blue[256];
+    for (int32_t i = 0; i < 256; i++) {
+        red[i] = 0x100 + i;
+        green[i] = 255 - i;
+        blue[i] = (i * 37) & 0xFF;
+    }
+    for (int32_t width : {1, 2, 5, 33}) {
+        const int32_t height = 4;
+        std::vector<uint8_t> pixels(static_cast<size_t>(width * height));
+        for (size_t i = 0; i < pixels.size(); i++)
+            pixels[i] = static_cast<uint8_t>(i * 97 + 11);
+        GifPicture *pic = image(width, height, pixels);
+        free(pic->rows[2]);
+        pic->rows[2] = nullptr;
+        std::vector<uint8_t> want;
+        for (int32_t r = 0; r < height; r++)
+            for (int32_t x = 0; x < width; x++) {
+                const uint8_t i = pixels[static_cast<size_t>(r * width + x)];
+                want.push_back(r == 2 ? 0 : static_cast<uint8_t>(red[i]));
+                want.push_back(r == 2 ? 0 : static_cast<uint8_t>(green[i]));
+                want.push_back(r == 2 ? 0 : static_cast<uint8_t>(blue[i]));
+            }
+        Value picture = adopt(MakePictureFromGifPictureAndGifPalette(pic, red, green, blue));
+        EXPECT_EQ(want, host.pixels(picture)) << width;
+        del_gif_picture(pic);
+    }
+}
+
 TEST_F(PictureUnitTest, TheSizeIsRecordedBeforeTheWriterIsAskedForABuffer)
 {
     const int32_t rgb[256] = {};
