@@ -1,95 +1,61 @@
-/* Image reader and LZW decoder: the image descriptor, the local colour
- * table, and the image data decoded row by row into display order.
+/* LZW decoder: image data decoded row by row, for a whole image and for the
+ * exported row decoder.
  *
- * Strings are written straight into the row from the code table, last pixel
- * first; only the part of a string that overruns the row goes on the stack,
- * for the next row. Besides the record's prefix and suffix tables the
- * decoder keeps each code's string length and first pixel, so that no code
- * costs a walk of its chain just to learn them. While a whole image is read
- * the rows persist, so a code whose string already sits in some row is
- * copied from there eight bytes at a time; rows carry a few spare bytes so
- * such copies may overrun the string's end. */
+ * Codes are read from a 64-bit buffer that takes up to eight bytes of the
+ * current sub-block at once; whatever a call has read ahead of a byte at a
+ * time is given back before the record is stored, so that the record holds
+ * what the plain reading rules leave. Strings are written straight into the
+ * row: from where the same string already sits whole in a row of the image
+ * (whole images only, whose rows persist), or else from the code table,
+ * eight pixels per link (see CodeEntry). Copies go in 8-byte steps where
+ * the row has room for the overrun; the rest of the row is rewritten or
+ * cleared later. Only the part of a string that overruns the row waits for
+ * the next row: on the record's stack for the row decoder, in order in the
+ * work area for a whole image. */
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "codec/gif.h"
+#include "codec/lzw.h"
 #include "codec/source.h"
+
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "tails are kept as little-endian words"
+#endif
 
 namespace {
 
-enum {
-    kTableSize = 4096,
-    kMaxCodeWidth = 12,
-    kMaxRootSize = 11,
-    kRowSlack = 8  /* spare bytes after each row for 8-byte copies */
-};
-
-const uint32_t kCodeMask[kMaxCodeWidth + 1] = {
-    0x0, 0x1, 0x3, 0x7, 0xF, 0x1F, 0x3F, 0x7F, 0xFF, 0x1FF, 0x3FF, 0x7FF, 0xFFF};
-
-/* What the decoder record does not keep per code. Single pixels have
- * length 1; control codes and undefined entries length 0. */
-struct CodeFacts {
-    uint16_t length[kTableSize];
-    unsigned char first[kTableSize];
-};
-
-/* Everything one image needs while it is read, allocated at once. */
-struct ImageWork {
-    GifDecoder decoder;
-    CodeFacts facts;
-    const unsigned char *copy_from[kTableSize];  /* where a string sits in a row, or null */
-};
-
-/* What a decoder made by new_gif_decoder carries behind its record: the
- * per-code facts of the row decoder, kept between calls so that a row does
- * not derive them again from the whole table. They hold only while the
- * record's counters are what the last call left. */
-struct RowCache {
-    const GifDecoder *owner;
-    int32_t seen[13];
-    CodeFacts facts;
-    uint32_t call;  /* counts calls, to tell this call's places from older ones */
-    uint32_t stamp[kTableSize];
-    const unsigned char *from[kTableSize];
-};
-
-struct DecoderAllocation {
-    GifDecoder decoder;
-    RowCache cache;
-};
-
-void snapshot(const GifDecoder *d, int32_t *seen) {
-    const int32_t now[13] = {d->root_size, d->clear_code, d->end_code,   d->next_code, d->code_width,
-                             d->width_limit, d->last_code, d->pending,   d->bit_count,
-                             (int32_t)d->bit_buffer, d->blocks_done, d->block_pos, d->block_len};
-    memcpy(seen, now, sizeof now);
-}
-
-bool cache_holds(const RowCache *c, const GifDecoder *d) {
-    int32_t now[13];
-    snapshot(d, now);
-    return c->owner == d && memcmp(c->seen, now, sizeof now) == 0;
-}
-
-/* The bit reader's fields, held in locals while codes are read. */
+/* The bit reader's fields, held in locals while codes are read. Once a call
+ * has read ahead (`ahead`), the bits above `count` are the next bytes of
+ * the current sub-block, and its whole bytes in `count` past the plain
+ * rules' at most 7 bits are read ahead too. */
 struct Bits {
-    uint32_t buffer;
+    uint64_t buffer;
     int32_t count;
     int32_t pos;
     int32_t len;
+    bool ahead;
 };
 
 inline Bits load_bits(const GifDecoder *d) {
-    Bits b = {d->bit_buffer, d->bit_count, d->block_pos, d->block_len};
+    Bits b = {d->bit_buffer, d->bit_count, d->block_pos, d->block_len, false};
     return b;
 }
 
+/* Bytes read ahead all lie in the current sub-block: a new one is taken
+ * only once the bits held are fewer than a code, and the code read then
+ * leaves fewer than 8. */
 inline void store_bits(GifDecoder *d, const Bits &b) {
-    d->bit_buffer = b.buffer;
-    d->bit_count = b.count;
-    d->block_pos = b.pos;
+    int32_t count = b.count, pos = b.pos;
+    uint64_t buffer = b.buffer;
+    if (b.ahead) {
+        pos -= count >> 3;
+        count &= 7;
+        buffer &= (1u << count) - 1;
+    }
+    d->bit_buffer = (uint32_t)buffer;
+    d->bit_count = count;
+    d->block_pos = pos;
     d->block_len = b.len;
 }
 
@@ -107,144 +73,120 @@ uint32_t next_sub_block(GifStream *s, GifDecoder *d, Bits *b) {
     return d->block[0];
 }
 
-inline void fill_bits(GifStream *s, GifDecoder *d, Bits *b, int32_t width) {
+/* A byte at a time, as the rules read. */
+void fill_bytes(GifStream *s, GifDecoder *d, Bits *b, int32_t width) {
     while (b->count < width) {
         uint32_t byte = b->pos < b->len ? d->block[b->pos++] : next_sub_block(s, d, b);
-        b->buffer |= byte << b->count;
+        b->buffer |= (uint64_t)byte << b->count;
         b->count += 8;
     }
 }
 
-/* Every code read advances the counter; the width grows once the entry the
- * code defines has used up the current width. The counter saturates instead
- * of wrapping on endless data without a clear code. */
-inline void count_code(int32_t *next, int32_t *width, int32_t *limit) {
-    *next += *next < INT32_MAX;
-    if (*next > *limit && *width < kMaxCodeWidth) {
-        *limit <<= 1;
-        ++*width;
+/* Called with fewer bits than a code; eight bytes at once where the
+ * sub-block holds them. */
+inline void refill(GifStream *s, GifDecoder *d, Bits *b, int32_t width) {
+    if (b->len - b->pos >= 8) {
+        uint64_t bytes;
+        memcpy(&bytes, d->block + b->pos, 8);
+        b->buffer |= bytes << b->count;
+        int32_t taken = (63 - b->count) >> 3;
+        b->pos += taken;
+        b->count += 8 * taken;
+        b->ahead = true;
+        return;
+    }
+    fill_bytes(s, d, b, width);
+}
+
+/* Writes the `n` pixels of `code`'s string to `to`, from its last tail back
+ * to its first; with `overrun` the last tail goes as 8 bytes, up to 7 past
+ * the string's end. */
+inline void walk(const CodeEntry *entry, int32_t code, int32_t n, unsigned char *to, bool overrun) {
+    int32_t at = (n - 1) & ~7;
+    uint64_t tail = entry[code].tail;
+    if (overrun) {
+        memcpy(to + at, &tail, 8);
+    } else {
+        for (int32_t k = at; k < n; k++, tail >>= 8) to[k] = (unsigned char)tail;
+    }
+    while (at > 0) {
+        code = entry[code].skip;
+        at -= 8;
+        tail = entry[code].tail;
+        memcpy(to + at, &tail, 8);
     }
 }
 
-void forget_entries(GifDecoder *d, CodeFacts *f) {
-    for (int32_t c = 0; c < kTableSize; c++) d->prefix[c] = NO_CODE;
-    memset(f->length + d->clear_code, 0, (size_t)(kTableSize - d->clear_code) * sizeof f->length[0]);
+/* `n` pixels from an earlier place, 8 bytes at a time. The place never
+ * overlaps the pixels needed: every string stands before its repetition. */
+inline void copy8(unsigned char *to, const unsigned char *from, int32_t n) {
+    int32_t k = 0;
+    do {
+        uint64_t eight;
+        memcpy(&eight, from + k, 8);
+        memcpy(to + k, &eight, 8);
+        k += 8;
+    } while (k < n);
 }
 
-/* A decoder as initialisation and decoding leave it; exported callers may
- * hand in anything, and nothing below may index or shift out of range. */
-bool decoder_usable(const GifDecoder *d) {
-    return d->root_size >= 0 && d->root_size <= kMaxRootSize &&
-           d->clear_code == 1 << d->root_size && d->end_code == d->clear_code + 1 &&
-           d->code_width > d->root_size && d->code_width <= kMaxCodeWidth &&
-           d->width_limit == 1 << d->code_width && d->next_code > d->end_code &&
-           d->bit_count >= 0 && d->bit_count <= 24 && d->block_pos >= 0 &&
-           d->block_pos <= 255 && d->block_len >= 0 && d->block_len <= 255 &&
-           d->pending >= 0 && d->pending <= kTableSize &&
-           (d->last_code == NO_CODE || (d->last_code >= 0 && d->last_code < kTableSize));
+/* A string for a whole image, to a row (`keep`: remember where) or to the
+ * spill; either has room for the overrun. */
+inline void put_whole(ImageWork *w, int32_t code, int32_t n, unsigned char *to, bool keep) {
+    if (const unsigned char *from = w->place[code]) {
+        copy8(to, from, n);
+    } else {
+        walk(w->table.entry, code, n, to, true);
+        if (keep) w->place[code] = to;
+    }
 }
 
-/* Derives lengths and first pixels from the record's table, whose entries
- * above the one the last code defined are undefined. An entry whose prefix
- * is not an earlier defined code is taken as undefined. */
-void derive_facts(GifDecoder *d, CodeFacts *f) {
-    int32_t clear = d->clear_code;
+/* Entry `e` as `last`'s string and then `lead`. */
+inline void define(CodeTable *t, int32_t e, int32_t last, int32_t last_length, unsigned char last_first,
+                   unsigned char lead) {
+    t->length[e] = (uint16_t)(last_length + 1);
+    CodeEntry *n = &t->entry[e];
+    n->first = last_first;
+    int32_t used = last_length & 7;
+    if (used == 0) {
+        n->tail = lead;
+        n->skip = (uint16_t)last;
+    } else {
+        n->tail = t->entry[last].tail | (uint64_t)lead << (8 * used);
+        n->skip = t->entry[last].skip;
+    }
+}
+
+void set_pixels(CodeTable *t, int32_t clear) {
     for (int32_t c = 0; c < clear; c++) {
-        f->length[c] = 1;
-        f->first[c] = (unsigned char)c;
+        t->length[c] = 1;
+        t->entry[c].tail = (unsigned char)c;
+        t->entry[c].skip = 0;
+        t->entry[c].first = (unsigned char)c;
     }
-    int32_t defined_end = d->next_code - 1 < kTableSize ? d->next_code - 1 : kTableSize;
-    int32_t c = clear;
-    f->length[c++] = 0;
-    f->length[c++] = 0;
-    for (; c < defined_end; c++) {
-        int32_t p = d->prefix[c];
-        bool defined = p >= 0 && p < c && f->length[p] != 0;
-        f->length[c] = defined ? (uint16_t)(f->length[p] + 1) : 0;
-        f->first[c] = defined ? f->first[p] : 0;
-    }
-    memset(f->length + c, 0, (size_t)(kTableSize - c) * sizeof f->length[0]);
-    if (d->last_code != NO_CODE && f->length[d->last_code] == 0) d->last_code = NO_CODE;
 }
 
 enum RowEnd { ROW_FILLED, ROW_DATA_USED_UP };
 
-/* Single pixels as strings to copy from, like any other code's. */
-struct PixelStrings {
-    unsigned char at[256 + kRowSlack];
-};
-constexpr PixelStrings make_pixel_strings() {
-    PixelStrings p{};
-    for (int v = 0; v < 256; v++) p.at[v] = (unsigned char)v;
-    return p;
-}
-constexpr PixelStrings kPixelStrings = make_pixel_strings();
-
-/* Where strings were written, to copy them from. A whole image's rows
- * persist and carry slack, so a place stays good for the image and copies
- * may run 7 bytes past a string's end. A row call's caller keeps its rows,
- * so a place is good only during the call that wrote it (its `stamp`), and
- * copies near the row's end are exact. */
-struct Places {
-    const unsigned char **from;
-    uint32_t *stamp;  /* null for a whole image */
-    uint32_t call;
-    int32_t clear;
-};
-
-template <bool kWhole> inline const unsigned char *place_of(const Places &pl, int32_t code) {
-    if (kWhole || code < pl.clear || pl.stamp[code] == pl.call) return pl.from[code];
-    return NULL;
-}
-
-template <bool kWhole> inline void set_place(Places &pl, int32_t code, const unsigned char *at) {
-    pl.from[code] = at;
-    if (!kWhole) pl.stamp[code] = pl.call;
-}
-
-/* Writes the `n` pixels of a code's string to `to` (they fit in the row).
- * A place to copy from never overlaps `to`: every string stands before the
- * one that repeats it. Copies go in 8-byte steps where the row has room for
- * the overrun; the rest of the row is rewritten or cleared later. */
-template <bool kWhole>
-inline void put_string(const GifDecoder *d, Places &pl, int32_t code, int32_t n, unsigned char *to,
-                       const unsigned char *row_end) {
-    if (const unsigned char *from = place_of<kWhole>(pl, code)) {
-        if (kWhole || to + n + 7 <= row_end) {
-            for (int32_t k = 0; k < n; k += 8) {
-                uint64_t eight;
-                memcpy(&eight, from + k, 8);
-                memcpy(to + k, &eight, 8);
-            }
-        } else {
-            memcpy(to, from, (size_t)n);
-        }
-        return;
-    }
-    unsigned char *p = to + n - 1;
-    int32_t t = code;
-    while (p > to) {
-        *p-- = d->suffix[t];
-        t = d->prefix[t];
-    }
-    *p = (unsigned char)t;
-    set_place<kWhole>(pl, code, to);
-}
-
 /* Decodes `length` pixels into `row`. Ends early, leaving the rest of the
  * row 0, at an end code or a defect; then the pixels already taken from the
- * stack are not replayed into the next row. Reports when the data is used up
- * with no bits set: every pixel from here on is 0. */
+ * stack are not replayed into the next row. Whole images only: reports
+ * when the data is used up with no bits set, as every pixel from there on
+ * is 0 (the row decoder's record must go on counting codes). */
 template <bool kWhole>
-RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, Places pl, unsigned char *row,
-                  int32_t length) {
-    const unsigned char *const row_end = row + length;
+RowEnd decode_row(GifStream *s, GifDecoder *d, CodeTable *t, ImageWork *w, unsigned char *row, int32_t length) {
+    unsigned char *const row_end = row + length;
     int32_t i = 0;
     int32_t pending = d->pending;
     if (pending > 0 && length > 0) {
-        const unsigned char *top = d->stack + pending;
         int32_t n = pending < length ? pending : length;
-        for (; i < n; i++) row[i] = *--top;
+        if (kWhole) {
+            memcpy(row, w->spill + w->spill_start, (size_t)n);
+            w->spill_start += n;
+        } else {
+            const unsigned char *top = d->stack + pending;
+            for (int32_t k = 0; k < n; k++) row[k] = *--top;
+        }
+        i = n;
         pending -= n;
         if (i == length) {
             d->pending = pending;
@@ -254,51 +196,64 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, Places pl, unsigned
 
     const int32_t clear = d->clear_code;
     const int32_t end = d->end_code;
-    int32_t *const prefix = d->prefix;
-    unsigned char *const suffix = d->suffix;
-    uint16_t *const lengths = f->length;
-    unsigned char *const firsts = f->first;
+    uint16_t *const lengths = t->length;
+    CodeEntry *const entry = t->entry;
     int32_t next = d->next_code;
     int32_t width = d->code_width;
     int32_t limit = d->width_limit;
+    uint32_t mask = (1u << width) - 1;
     int32_t last = d->last_code;
     int32_t last_kept = last;  /* what an early end leaves in the record */
     int32_t last_length = last != NO_CODE ? lengths[last] : 0;
-    unsigned char last_first = last != NO_CODE ? firsts[last] : 0;
+    unsigned char last_first = last != NO_CODE ? entry[last].first : 0;
     const unsigned char *last_at = NULL;  /* the previous string, if whole in this row */
     Bits b = load_bits(d);
     RowEnd result = ROW_FILLED;
+    /* The row decoder's strings that overrun the row, before the stack. */
+    unsigned char scratch[kWhole ? 1 : kTableSize + kRowSlack];
 
     while (i < length) {
         if (b.count < width) {
-            /* Whole images only: the row decoder's record must go on
-             * counting codes as the rules say. */
             if (kWhole && b.buffer == 0 && d->blocks_done) {
                 memset(row + i, 0, (size_t)(length - i));
                 result = ROW_DATA_USED_UP;
                 break;
             }
-            fill_bits(s, d, &b, width);
+            refill(s, d, &b, width);
         }
-        int32_t code = (int32_t)(b.buffer & kCodeMask[width]);
+        int32_t code = (int32_t)(b.buffer & mask);
         b.buffer >>= width;
         b.count -= width;
-        count_code(&next, &width, &limit);
+        /* The width grows once the entry the code defines has used up the
+         * current width; the counter saturates instead of wrapping. */
+        next += next < INT32_MAX;
+        if (next > limit && width < kMaxCodeWidth) {
+            limit <<= 1;
+            ++width;
+            mask = (1u << width) - 1;
+        }
 
         int32_t n = lengths[code];
-        unsigned char lead;  /* first pixel of this code's string */
+        unsigned char lead;       /* first pixel of this code's string */
         const unsigned char *at;  /* where the string went, if whole in the row */
         if (n != 0 && n <= length - i) {
             /* A pixel or a defined entry that fits: the common case. */
             at = row + i;
-            put_string<kWhole>(d, pl, code, n, row + i, row_end);
-            lead = firsts[code];
+            if (kWhole) {
+                put_whole(w, code, n, row + i, true);
+            } else {
+                walk(entry, code, n, row + i, row + i + n + 7 <= row_end);
+            }
+            lead = entry[code].first;
             i += n;
         } else if (code == clear) {
-            forget_entries(d, f);
+            memset(lengths + clear, 0, (size_t)(kTableSize - clear) * sizeof lengths[0]);
+            if (!kWhole)
+                for (int32_t c = 0; c < kTableSize; c++) d->prefix[c] = NO_CODE;
             next = end + 1;
             width = d->root_size + 1;
             limit = 1 << width;
+            mask = (1u << width) - 1;
             last = last_kept = NO_CODE;
             last_at = NULL;
             continue;
@@ -315,34 +270,38 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, Places pl, unsigned
                 n = last_length + 1;
                 lead = last_first;
             } else {
-                lead = firsts[code];
+                lead = entry[code].first;
             }
             int32_t room = length - i;
             unsigned char *to = row + i;
             if (n <= room) {
-                put_string<kWhole>(d, pl, last, last_length, to, row_end);
+                if (kWhole) {
+                    put_whole(w, last, last_length, to, true);
+                } else {
+                    walk(entry, last, last_length, to, to + last_length + 7 <= row_end);
+                }
                 to[n - 1] = lead;
                 at = to;
                 i += n;
             } else {
-                /* Positions from `room` on go to the stack, the last one at
-                 * the bottom, to start the next row. */
-                int32_t k = n - 1;
-                int32_t t = code;
-                if (repeat) {
-                    d->stack[0] = lead;
-                    t = last;
-                    k--;
+                /* The whole string aside; what does not fit waits. */
+                unsigned char *aside = kWhole ? w->spill : scratch;
+                int32_t from = repeat ? last : code;
+                int32_t from_length = repeat ? last_length : n;
+                if (kWhole) {
+                    put_whole(w, from, from_length, aside, false);
+                } else {
+                    walk(entry, from, from_length, aside, true);
                 }
-                for (; k >= room; k--) {
-                    d->stack[n - 1 - k] = suffix[t];
-                    t = prefix[t];
+                if (repeat) aside[n - 1] = lead;
+                memcpy(to, aside, (size_t)room);
+                if (kWhole) {
+                    w->spill_start = room;
+                } else {
+                    /* Positions from `room` on go to the stack, the last one
+                     * at the bottom. */
+                    for (int32_t k = room; k < n; k++) d->stack[n - 1 - k] = aside[k];
                 }
-                for (; k > 0; k--) {
-                    to[k] = suffix[t];
-                    t = prefix[t];
-                }
-                to[0] = (unsigned char)t;
                 pending = n - room;
                 at = NULL;
                 i = length;
@@ -351,12 +310,13 @@ RowEnd decode_row(GifStream *s, GifDecoder *d, CodeFacts *f, Places pl, unsigned
 
         /* Once the table is full, codes go on without defining entries. */
         if (last != NO_CODE && next - 2 < kTableSize) {
-            int32_t entry = next - 2;
-            prefix[entry] = last;
-            suffix[entry] = lead;
-            lengths[entry] = (uint16_t)(last_length + 1);
-            firsts[entry] = last_first;
-            set_place<kWhole>(pl, entry, last_at);
+            int32_t e = next - 2;
+            if (!kWhole) {
+                d->prefix[e] = last;
+                d->suffix[e] = lead;
+            }
+            define(t, e, last, last_length, last_first, lead);
+            if (kWhole) w->place[e] = last_at;
         }
         last = code;
         last_length = n;
@@ -382,101 +342,68 @@ save:
     return result;
 }
 
-/* Rows of `width` zero bytes plus slack; on an exhausted heap none at all. */
-unsigned char **new_rows(int32_t width, int32_t height) {
-    if (height <= 0 || width < 0 || height > INT32_MAX / (int32_t)sizeof(unsigned char *) ||
-        width > INT32_MAX - kRowSlack)
-        return NULL;
-    unsigned char **rows = static_cast<unsigned char **>(
-        gif_alloc(height * (int32_t)sizeof(unsigned char *)));
-    if (!rows) return NULL;
-    for (int32_t r = 0; r < height; r++) {
-        rows[r] = static_cast<unsigned char *>(gif_alloc(width + kRowSlack));
-        if (!rows[r]) {
-            while (r > 0) free(rows[--r]);
-            free(rows);
-            return NULL;
-        }
-    }
-    return rows;
+/* Single pixels as strings to copy from, like any other code's. */
+struct PixelStrings {
+    unsigned char at[256 + kRowSlack];
+};
+constexpr PixelStrings make_pixel_strings() {
+    PixelStrings p{};
+    for (int v = 0; v < 256; v++) p.at[v] = (unsigned char)v;
+    return p;
+}
+constexpr PixelStrings kPixelStrings = make_pixel_strings();
+
+void snapshot(const GifDecoder *d, int32_t *seen) {
+    const int32_t now[13] = {d->root_size, d->clear_code, d->end_code,   d->next_code, d->code_width,
+                             d->width_limit, d->last_code, d->pending,   d->bit_count,
+                             (int32_t)d->bit_buffer, d->blocks_done, d->block_pos, d->block_len};
+    memcpy(seen, now, sizeof now);
 }
 
-void free_rows(unsigned char **rows, int32_t height) {
-    for (int32_t r = 0; r < height; r++) free(rows[r]);
-    free(rows);
+bool cache_holds(const RowCache *c, const GifDecoder *d) {
+    int32_t now[13];
+    snapshot(d, now);
+    return c->owner == d && memcmp(c->seen, now, sizeof now) == 0;
 }
 
-/* Rows in the order the data holds them: plain, or the four interlace
- * passes (every 8th row from 0, every 8th from 4, every 4th from 2, every
- * 2nd from 1). */
-void decode_rows(GifStream *s, ImageWork *w, GifPicture *pic) {
-    static const int32_t kPassStart[4] = {0, 4, 2, 1};
-    static const int32_t kPassStep[4] = {8, 8, 4, 2};
-    int32_t passes = pic->interlace ? 4 : 1;
-    for (int32_t pass = 0; pass < passes; pass++) {
-        int32_t step = pic->interlace ? kPassStep[pass] : 1;
-        for (int32_t r = pic->interlace ? kPassStart[pass] : 0; r < pic->height; r += step) {
-            Places pl = {w->copy_from, NULL, 0, w->decoder.clear_code};
-            if (decode_row<true>(s, &w->decoder, &w->facts, pl, pic->rows[r],
-                                 pic->width) == ROW_DATA_USED_UP)
-                return;
-        }
+/* Derives the table from the record's, whose entries above the one the
+ * last code defined are undefined. An entry whose prefix is not an earlier
+ * defined code is taken as undefined. */
+void derive_table(GifDecoder *d, CodeTable *t) {
+    int32_t clear = d->clear_code;
+    set_pixels(t, clear);
+    int32_t defined_end = d->next_code - 1 < kTableSize ? d->next_code - 1 : kTableSize;
+    int32_t c = clear;
+    t->length[c++] = 0;
+    t->length[c++] = 0;
+    for (; c < defined_end; c++) {
+        int32_t p = d->prefix[c];
+        if (p >= 0 && p < c && t->length[p] != 0)
+            define(t, c, p, t->length[p], t->entry[p].first, d->suffix[c]);
+        else
+            t->length[c] = 0;
     }
+    memset(t->length + c, 0, (size_t)(kTableSize - c) * sizeof t->length[0]);
+    if (d->last_code != NO_CODE && t->length[d->last_code] == 0) d->last_code = NO_CODE;
 }
 
 }  // namespace
 
-GifReadOutcome gif_read_picture_checked(GifStream *s, GifPicture *pic) {
-    if (!pic->cmap) return GIF_READ_DROP_AND_STOP;
-    pic->left = gif_take_int(s);
-    pic->top = gif_take_int(s);
-    pic->width = gif_take_int(s);
-    pic->height = gif_take_int(s);
-    int32_t packed = gif_take(s);
-    pic->has_cmap = packed >> 7 & 1;
-    pic->interlace = packed >> 6 & 1;
-    pic->sorted = packed >> 5 & 1;
-    pic->reserved = packed >> 3 & 3;
-    if (pic->has_cmap) {
-        pic->cmap_depth = (packed & 7) + 1;
-        pic->cmap->length = 1 << pic->cmap_depth;
-        if (!gif_read_palette_checked(s, pic->cmap)) return GIF_READ_DROP_AND_STOP;
-    }
-
-    /* A picture without rows stays usable: its rows pointer is null. */
-    if (pic->height > 0) {
-        pic->rows = new_rows(pic->width, pic->height);
-        if (!pic->rows) return GIF_READ_KEEP_AND_STOP;
-    }
-    ImageWork *w = static_cast<ImageWork *>(gif_alloc((int32_t)sizeof(ImageWork)));
-    if (!w) {
-        if (pic->rows) free_rows(pic->rows, pic->height);
-        pic->rows = NULL;
-        return GIF_READ_KEEP_AND_STOP;
-    }
-    init_gif_decoder(s, &w->decoder);
-    if (decoder_usable(&w->decoder)) {
-        derive_facts(&w->decoder, &w->facts);
-        for (int32_t c = 0; c < w->decoder.clear_code; c++) w->copy_from[c] = kPixelStrings.at + (c & 0xFF);
-        if (pic->width > 0 && pic->height > 0) decode_rows(s, w, pic);
-    }
-    /* The rest of the data, up to its terminator; also for an image without
-     * pixels, so that no data sub-block is read as a block. */
-    if (!w->decoder.blocks_done) gif_skip_sub_blocks(s);
-    free(w);
-    return GIF_READ_OK;
-}
-
-void read_gif_picture(GifStream *stream, GifPicture *picture) {
-    GifSourceLock lock(stream);
-    gif_read_picture_checked(stream, picture);
+bool lzw_usable(const GifDecoder *d) {
+    return d->root_size >= 0 && d->root_size <= kMaxRootSize &&
+           d->clear_code == 1 << d->root_size && d->end_code == d->clear_code + 1 &&
+           d->code_width > d->root_size && d->code_width <= kMaxCodeWidth &&
+           d->width_limit == 1 << d->code_width && d->next_code > d->end_code &&
+           d->bit_count >= 0 && d->bit_count <= 24 && d->block_pos >= 0 &&
+           d->block_pos <= 255 && d->block_len >= 0 && d->block_len <= 255 &&
+           d->pending >= 0 && d->pending <= kTableSize &&
+           (d->last_code == NO_CODE || (d->last_code >= 0 && d->last_code < kTableSize));
 }
 
 /* A minimum code size above 11 leaves no room for the code table: the data
  * counts as empty and is skipped here; every code then reads as 0. */
-void init_gif_decoder(GifStream *stream, GifDecoder *d) {
-    GifSourceLock lock(stream);
-    d->root_size = gif_take(stream);
+void lzw_begin(GifStream *s, GifDecoder *d, bool fill_prefix) {
+    d->root_size = gif_take(s);
     d->blocks_done = 0;
     d->block_pos = 0;
     d->block_len = 0;
@@ -491,50 +418,54 @@ void init_gif_decoder(GifStream *stream, GifDecoder *d) {
     d->last_code = NO_CODE;
     d->bit_count = 0;
     d->bit_buffer = 0;
-    for (int32_t c = 0; c < kTableSize; c++) d->prefix[c] = NO_CODE;
+    if (fill_prefix)
+        for (int32_t c = 0; c < kTableSize; c++) d->prefix[c] = NO_CODE;
     if (d->root_size > kMaxRootSize) {
-        gif_skip_sub_blocks(stream);
+        gif_skip_sub_blocks(s);
         d->blocks_done = 1;
     }
 }
 
-int32_t read_gif_code(GifStream *stream, GifDecoder *d) {
-    if (!decoder_usable(d)) return 0;
-    GifSourceLock lock(stream);
+int32_t lzw_read_code(GifStream *s, GifDecoder *d) {
     Bits b = load_bits(d);
-    fill_bits(stream, d, &b, d->code_width);
-    int32_t code = (int32_t)(b.buffer & kCodeMask[d->code_width]);
+    fill_bytes(s, d, &b, d->code_width);
+    int32_t code = (int32_t)(b.buffer & ((1u << d->code_width) - 1));
     b.buffer >>= d->code_width;
     b.count -= d->code_width;
     store_bits(d, b);
-    count_code(&d->next_code, &d->code_width, &d->width_limit);
+    d->next_code += d->next_code < INT32_MAX;
+    if (d->next_code > d->width_limit && d->code_width < kMaxCodeWidth) {
+        d->width_limit <<= 1;
+        ++d->code_width;
+    }
     return code;
 }
 
-void read_gif_line(GifStream *stream, GifDecoder *d, unsigned char *row, int32_t length) {
-    if (!row || length <= 0) return;
-    if (!decoder_usable(d)) {
-        memset(row, 0, (size_t)length);
-        return;
+/* Rows in the order the data holds them: plain, or the four interlace
+ * passes (every 8th row from 0, every 8th from 4, every 4th from 2, every
+ * 2nd from 1). */
+void lzw_decode_image(GifStream *s, ImageWork *w, GifPicture *pic) {
+    GifDecoder *d = &w->decoder;
+    int32_t clear = d->clear_code;
+    set_pixels(&w->table, clear);
+    memset(w->table.length + clear, 0, (size_t)(kTableSize - clear) * sizeof w->table.length[0]);
+    for (int32_t c = 0; c < clear; c++) w->place[c] = kPixelStrings.at + (c & 0xFF);
+    w->spill_start = 0;
+    static const int32_t kPassStart[4] = {0, 4, 2, 1};
+    static const int32_t kPassStep[4] = {8, 8, 4, 2};
+    int32_t passes = pic->interlace ? 4 : 1;
+    for (int32_t pass = 0; pass < passes; pass++) {
+        int32_t step = pic->interlace ? kPassStep[pass] : 1;
+        for (int32_t r = pic->interlace ? kPassStart[pass] : 0; r < pic->height; r += step)
+            if (decode_row<true>(s, d, &w->table, w, pic->rows[r], pic->width) == ROW_DATA_USED_UP) return;
     }
-    GifSourceLock lock(stream);
-    RowCache *cache = &reinterpret_cast<DecoderAllocation *>(d)->cache;
-    if (!cache_holds(cache, d)) {
-        derive_facts(d, &cache->facts);
-        for (int32_t c = 0; c < d->clear_code; c++) cache->from[c] = kPixelStrings.at + (c & 0xFF);
-        cache->owner = d;
-    }
-    if (++cache->call == 0) {
-        memset(cache->stamp, 0, sizeof cache->stamp);
-        cache->call = 1;
-    }
-    Places pl = {cache->from, cache->stamp, cache->call, d->clear_code};
-    decode_row<false>(stream, d, &cache->facts, pl, row, length);
-    snapshot(d, cache->seen);
 }
 
-/* The record with room for the row decoder's cache behind it. */
-GifDecoder *new_gif_decoder(void) {
-    DecoderAllocation *a = static_cast<DecoderAllocation *>(gif_alloc((int32_t)sizeof(DecoderAllocation)));
-    return a ? &a->decoder : NULL;
+void lzw_decode_line(GifStream *s, GifDecoder *d, RowCache *cache, unsigned char *row, int32_t length) {
+    if (!cache_holds(cache, d)) {
+        derive_table(d, &cache->table);
+        cache->owner = d;
+    }
+    decode_row<false>(s, d, &cache->table, NULL, row, length);
+    snapshot(d, cache->seen);
 }

@@ -73,7 +73,7 @@ bool read_extension(GifStream *s, GifExtension *ext) {
 
 /* A block that could not be given its picture or extension reads as intro
  * 0, which no reader keeps. */
-GifReadOutcome read_block(GifStream *s, GifBlock *block) {
+GifReadOutcome read_block(GifStream *s, GifBlock *block, ImageWork **work) {
     block->intro = gif_take(s);
     if (block->intro == kImageIntro) {
         block->pic = new_gif_picture();
@@ -83,7 +83,7 @@ GifReadOutcome read_block(GifStream *s, GifBlock *block) {
             block->intro = 0;
             return GIF_READ_DROP_AND_STOP;
         }
-        return gif_read_picture_checked(s, block->pic);
+        return gif_read_picture_checked(s, block->pic, work);
     }
     if (block->intro == kExtensionIntro) {
         block->ext = new_gif_extension();
@@ -96,14 +96,11 @@ GifReadOutcome read_block(GifStream *s, GifBlock *block) {
     return GIF_READ_OK;
 }
 
-void read_file(GifStream *s, Gif *gif, bool up_to_first_picture) {
-    for (int i = 0; i < 6; i++) gif->header[i] = (char)gif_take(s);
-    if (gif->header[0] != 'G' || gif->header[1] != 'I' || gif->header[2] != 'F') return;
-    if (!gif->screen || !read_screen(s, gif->screen)) return;
+void read_blocks(GifStream *s, Gif *gif, bool up_to_first_picture, ImageWork **work) {
     for (;;) {
         GifBlock *block = new_gif_block();
         if (!block) return;
-        GifReadOutcome outcome = read_block(s, block);
+        GifReadOutcome outcome = read_block(s, block, work);
         bool kept = block->intro == kImageIntro || block->intro == kExtensionIntro;
         if (!kept || outcome == GIF_READ_DROP_AND_STOP ||
             !append(&gif->blocks, &gif->block_count, block)) {
@@ -113,6 +110,15 @@ void read_file(GifStream *s, Gif *gif, bool up_to_first_picture) {
         if (outcome != GIF_READ_OK) return;
         if (up_to_first_picture && block->intro == kImageIntro) return;
     }
+}
+
+void read_file(GifStream *s, Gif *gif, bool up_to_first_picture) {
+    for (int i = 0; i < 6; i++) gif->header[i] = (char)gif_take(s);
+    if (gif->header[0] != 'G' || gif->header[1] != 'I' || gif->header[2] != 'F') return;
+    if (!gif->screen || !read_screen(s, gif->screen)) return;
+    ImageWork *work = NULL;
+    read_blocks(s, gif, up_to_first_picture, &work);
+    gif_free_image_work(work);
 }
 
 }  // namespace
@@ -167,7 +173,9 @@ void read_gif_palette(GifStream *stream, GifPalette *palette) {
 
 void read_gif_block(GifStream *stream, GifBlock *block) {
     GifSourceLock lock(stream);
-    read_block(stream, block);
+    ImageWork *work = NULL;
+    read_block(stream, block, &work);
+    gif_free_image_work(work);
 }
 
 void read_gif_extension(GifStream *stream, GifExtension *ext) {

@@ -62,8 +62,12 @@ static inline void gif_skip_sub_blocks(GifStream *s) {
  * of the whole file; the structure is either still usable or must go. */
 enum GifReadOutcome { GIF_READ_OK, GIF_READ_KEEP_AND_STOP, GIF_READ_DROP_AND_STOP };
 
-/* Checked forms of the exported readers; the stream is already locked. */
+/* Checked forms of the exported readers; the stream is already locked. The
+ * image reader's work area is made at the first image and kept in *work for
+ * the next; the caller frees it with gif_free_image_work. */
+struct ImageWork;
 bool gif_read_palette_checked(GifStream *s, GifPalette *palette);
-GifReadOutcome gif_read_picture_checked(GifStream *s, GifPicture *picture);
+GifReadOutcome gif_read_picture_checked(GifStream *s, GifPicture *picture, ImageWork **work);
+void gif_free_image_work(ImageWork *work);
 
 #endif

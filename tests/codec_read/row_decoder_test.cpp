@@ -113,3 +113,16 @@ TEST(RowDecoderRecord, EndCodeOnePixelShortKeepsThePreviousCode) {
 }
 
 }  // namespace
+
+TEST(RowDecoderRecord, AgreesWithShortSubBlocks) {
+    // The code reader reads ahead within a sub-block and gives the bytes
+    // back after each call; sub-blocks shorter than its eight-byte reads,
+    // and strings longer than eight pixels, must leave the record as the
+    // plain rules do.
+    Bytes pixels = noise(6000, 3, 17);
+    for (int block : {1, 7, 8, 9, 23}) {
+        Bytes data = readtest::lzw_image_data(pixels, 3, false, block);
+        EXPECT_EQ(row_decoder_difference(data, rows_of(5, 1200)), "") << block;
+        EXPECT_EQ(row_decoder_difference(data, rows_of(97, 62)), "") << block;
+    }
+}
