@@ -1,4 +1,5 @@
-// The former image writer, kept for comparing outputs.
+// The former image writer (the exported row encoder, one row at a time),
+// kept for comparing outputs.
 #ifndef GIFQVR_TESTS_CODEC_WRITE_REFERENCE_ENCODER_H
 #define GIFQVR_TESTS_CODEC_WRITE_REFERENCE_ENCODER_H
 
