@@ -17,6 +17,7 @@
 
 #include "benchmarks/heap_meter.h"
 #include "benchmarks/peers.h"
+#include "benchmarks/timing.h"
 #include "benchmarks/wuffs_peer.h"
 #include "codec/gif.h"
 
@@ -28,16 +29,8 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using bench::median;
+using bench::now;
 
 Bytes load(const std::string &path) {
     Bytes bytes;

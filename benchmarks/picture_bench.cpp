@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/timing.h"
 #include "codec/gif.h"
 #include "standin_host/standin_host.h"
 
@@ -28,16 +29,8 @@ namespace {
 using standin::Host;
 using standin::Value;
 
-double now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using bench::median;
+using bench::now;
 
 std::string load(const std::string &path) {
     std::string bytes;
