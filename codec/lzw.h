@@ -18,11 +18,13 @@ enum {
  * its end, eight pixels per link: `tail` holds its last ((length - 1) % 8)
  * + 1 pixels, the first of them in the low byte and zeros above, and `skip`
  * names the code whose string is everything before that tail. */
+#pragma pack(push, 4)
 struct CodeEntry {
     uint64_t tail;
     uint16_t skip;
     unsigned char first;  /* first pixel of the string */
 };
+#pragma pack(pop)
 
 /* Single pixels have length 1; control codes and undefined entries 0. */
 struct CodeTable {
