@@ -345,6 +345,14 @@ void gif_put_picture(GifStream *stream, FILE *f, GifPicture *pic, GifCodeTable *
     gif_put(f, packed);
     if (pic->has_cmap) gif_put_table(f, pic->cmap, depth);
 
+    const int32_t root = min_code_size(pic);
+    if (GifCodeTable *t = table_for(kept, root, pic)) {
+        PictureCoder coder(f, t, root);
+        for_each_row(pic, [&](const unsigned char *px, int32_t n) { coder.code(px, n); });
+        coder.finish();
+        return;
+    }
+    /* The row encoder gives the same codes, searching its hash table. */
     GifEncoder *e = new_gif_encoder();
     if (!e) {
         /* Smallest valid image data: code size 2, clear and end codes
@@ -355,17 +363,9 @@ void gif_put_picture(GifStream *stream, FILE *f, GifPicture *pic, GifCodeTable *
         gif_put(f, 0);
         return;
     }
-    const int32_t root = min_code_size(pic);
-    if (GifCodeTable *t = table_for(kept, root, pic)) {
-        PictureCoder coder(f, t, root);
-        for_each_row(pic, [&](const unsigned char *px, int32_t n) { coder.code(px, n); });
-        coder.finish();
-    } else {
-        /* The row encoder gives the same codes, searching its hash table. */
-        init_gif_encoder(stream, e, root);
-        for_each_row(pic, [&](const unsigned char *px, int32_t n) { write_gif_line(stream, e, px, n); });
-        flush_gif_encoder(stream, e);
-    }
+    init_gif_encoder(stream, e, root);
+    for_each_row(pic, [&](const unsigned char *px, int32_t n) { write_gif_line(stream, e, px, n); });
+    flush_gif_encoder(stream, e);
     del_gif_encoder(e);
 }
 
