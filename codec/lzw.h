@@ -18,6 +18,8 @@ enum {
  * its end, eight pixels per link: `tail` holds its last ((length - 1) % 8)
  * + 1 pixels, the first of them in the low byte and zeros above, and `skip`
  * names the code whose string is everything before that tail. */
+/* Packed to 12 bytes, as i386 lays it out anyway: the work area below then
+ * stays under the size from which allocators map every block afresh. */
 #pragma pack(push, 4)
 struct CodeEntry {
     uint64_t tail;
