@@ -101,11 +101,11 @@ void read_gif_line(GifStream *stream, GifDecoder *d, unsigned char *row, int32_t
         return;
     }
     GifSourceLock lock(stream);
-    lzw_decode_line(stream, d, &reinterpret_cast<DecoderAllocation *>(d)->cache, row, length);
+    lzw_decode_line(stream, reinterpret_cast<RowWork *>(d), row, length);
 }
 
-/* The record with room for the row decoder's cache behind it. */
+/* The record with room for the row decoder's derived state behind it. */
 GifDecoder *new_gif_decoder(void) {
-    DecoderAllocation *a = static_cast<DecoderAllocation *>(gif_alloc((int32_t)sizeof(DecoderAllocation)));
-    return a ? &a->decoder : NULL;
+    RowWork *w = static_cast<RowWork *>(gif_alloc((int32_t)sizeof(RowWork)));
+    return w ? &w->decoder : NULL;
 }

@@ -11,7 +11,7 @@ enum {
     kTableSize = 4096,
     kMaxCodeWidth = 12,
     kMaxRootSize = 11,
-    kRowSlack = 8  /* spare bytes after each row of a whole image, for 8-byte copies */
+    kRowSlack = 16  /* spare bytes after each row of a whole image, for 16-byte copies */
 };
 
 /* What the decoder record does not keep per code. A string is written from
@@ -40,6 +40,7 @@ struct CodeTable {
  * string that runs past its row wait in `spill`, in order, from
  * `spill_start` on, `decoder.pending` of them. */
 struct ImageWork {
+    static constexpr bool kWhole = true;
     GifDecoder decoder;
     CodeTable table;
     const unsigned char *place[kTableSize];
@@ -47,20 +48,43 @@ struct ImageWork {
     unsigned char spill[kTableSize + kRowSlack];
 };
 
-/* What a decoder made by new_gif_decoder carries behind its record: the
+/* What a decoder made by new_gif_decoder is: the record, and behind it the
  * per-code facts of the row decoder, kept between calls so that a row does
  * not derive them again from the whole table. They hold only while the
- * record's counters are what the last call left. */
-struct RowCache {
-    const GifDecoder *owner;
-    int32_t seen[13];
-    CodeTable table;
+ * record's counters are what the last call left (`seen`). A caller's rows
+ * need not persist, so rows that fit are decoded into `history` first,
+ * one after the other, and strings are copied from there like a whole
+ * image's. When a row no longer fits, the history starts its next lap from
+ * the beginning; each code's `stamp` says in which lap and where its
+ * string was last written. The history begins with the 256 single pixels.
+ * A string that runs past its row goes to `spill` before the record's
+ * stack. */
+enum {
+    kHistorySize = 16384,
+    kPixelArea = 256 + kRowSlack,
+    kStampOffset = (1 << 20) - 1,  /* low bits of a stamp; the lap is above */
+    kPixelLap = 0xFFF,             /* the lap of the single pixels' stamps */
+    kLastLap = kPixelLap - 1,
+    kCounters = 13                 /* the record's fields root_size to block_len */
 };
+static_assert(kPixelArea + kHistorySize + kRowSlack <= kStampOffset, "history offsets fit a stamp");
 
-struct DecoderAllocation {
+struct RowWork {
+    static constexpr bool kWhole = false;
     GifDecoder decoder;
-    RowCache cache;
+    const GifDecoder *owner;
+    int32_t seen[kCounters];
+    CodeTable table;
+    uint32_t stamp[kTableSize];
+    uint32_t lap;          /* 1 to kLastLap */
+    uint32_t lap_base;     /* the lap in a stamp's place */
+    uint32_t guard;        /* the least stamp that holds, for the row being written */
+    int32_t history_used;  /* bytes of this lap, after the pixels */
+    unsigned char history[kPixelArea + kHistorySize + kRowSlack];
+    unsigned char spill[kTableSize + kRowSlack];
 };
+/* Allocators map blocks from 128 KB on afresh, each time one is made. */
+static_assert(sizeof(RowWork) < 128 * 1024, "a decoder stays a small block");
 
 /* Initialisation as init_gif_decoder does it; the whole-image reader never
  * looks at the record's code table and leaves `prefix` alone. */
@@ -77,6 +101,6 @@ int32_t lzw_read_code(GifStream *s, GifDecoder *d);
 void lzw_decode_image(GifStream *s, ImageWork *w, GifPicture *pic);
 
 /* One call of read_gif_line on a usable decoder. */
-void lzw_decode_line(GifStream *s, GifDecoder *d, RowCache *cache, unsigned char *row, int32_t length);
+void lzw_decode_line(GifStream *s, RowWork *w, unsigned char *row, int32_t length);
 
 #endif

@@ -27,6 +27,19 @@ Bytes noise(size_t n, int root, unsigned seed) {
 
 std::vector<int> rows_of(int length, int count) { return std::vector<int>((size_t)count, length); }
 
+// Rows that mostly repeat the row two above, a little shifted, so that
+// strings stand in rows decoded long before.
+Bytes repeating_rows(int width, int height, unsigned seed) {
+    Bytes out = noise((size_t)width * 2, 6, seed);
+    for (int r = 2; r < height; r++)
+        for (int x = 0; x < width; x++) {
+            seed = seed * 1103515245u + 12345u;
+            size_t above = (size_t)(r - 2) * (size_t)width + (size_t)(x + (r % 3)) % (size_t)width;
+            out.push_back((seed >> 16) % 97 == 0 ? (unsigned char)((seed >> 24) & 63) : out[above]);
+        }
+    return out;
+}
+
 TEST(RowDecoderRecord, AgreesAfterEveryCallOnWholeData) {
     for (int root : {2, 5, 8}) {
         Bytes pixels = noise(8000, root, (unsigned)root);
@@ -40,6 +53,52 @@ TEST(RowDecoderRecord, AgreesAfterEveryCallOnWholeData) {
             EXPECT_EQ(row_decoder_difference(data, mixed), "") << root;
         }
     }
+}
+
+TEST(RowDecoderRecord, AgreesOverManyRowsOfEveryLength) {
+    // Far more pixels than the decoder keeps of earlier rows (16 KB), in
+    // rows from one pixel to longer than all it keeps.
+    // With the table kept full, strings of the first rows stay in use.
+    Bytes pixels = repeating_rows(3000, 200, 5);
+    for (bool defer : {false, true}) {
+        Bytes data = readtest::lzw_image_data(pixels, 6, defer);
+        std::vector<int> lengths;
+        for (int i = 0, at = 0; at < 600000; i++) {
+            int length = i % 50 == 7 ? 16383 + i % 3 : i % 97 == 5 ? 70000 : i % 11 == 3 ? 1 : 1 + (i * 7919) % 9000;
+            at += (int)lengths.emplace_back(length);
+        }
+        EXPECT_EQ(row_decoder_difference(data, lengths), "") << defer;
+        EXPECT_EQ(row_decoder_difference(data, rows_of(3000, 200)), "") << defer;
+    }
+}
+
+TEST(RowDecoderRecord, GoesOnFromARecordCopiedFromAnotherDecoder) {
+    // What a decoder keeps besides its record must not outlive the record:
+    // given the record of a decoder halfway through another image, it goes
+    // on with that image exactly as the other decoder does.
+    Bytes first = repeating_rows(700, 120, 11), second = repeating_rows(700, 120, 12);
+    Bytes first_data = readtest::lzw_image_data(first, 6), second_data = readtest::lzw_image_data(second, 6);
+    GifStream s = {first_data.data(), (int32_t)first_data.size(), 0, nullptr};
+    GifStream t = {second_data.data(), (int32_t)second_data.size(), 0, nullptr};
+    GifDecoder *d = new_gif_decoder(), *other = new_gif_decoder();
+    init_gif_decoder(&s, d);
+    init_gif_decoder(&t, other);
+    Bytes row(700);
+    for (int r = 0; r < 60; r++) {
+        read_gif_line(&s, d, row.data(), 700);
+        read_gif_line(&t, other, row.data(), 700);
+    }
+    memcpy(d, other, sizeof *d);
+    GifStream u = t;
+    for (int r = 60; r < 120; r++) {
+        Bytes ours(700, 0), theirs(700, 0);
+        read_gif_line(&u, d, ours.data(), 700);
+        read_gif_line(&t, other, theirs.data(), 700);
+        ASSERT_EQ(ours, theirs) << r;
+        ASSERT_EQ(ours, Bytes(second.begin() + r * 700, second.begin() + (r + 1) * 700)) << r;
+    }
+    del_gif_decoder(other);
+    del_gif_decoder(d);
 }
 
 TEST(RowDecoderRecord, AgreesOnceTheDataIsUsedUp) {
