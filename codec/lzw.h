@@ -11,7 +11,7 @@ enum {
     kTableSize = 4096,
     kMaxCodeWidth = 12,
     kMaxRootSize = 11,
-    kRowSlack = 16  /* spare bytes after each row of a whole image, for 16-byte copies */
+    kRowSlack = 16  /* spare bytes after each row of a whole image and of the history, for 16-byte copies */
 };
 
 /* What the decoder record does not keep per code. A string is written from
