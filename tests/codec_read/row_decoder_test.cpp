@@ -57,8 +57,8 @@ TEST(RowDecoderRecord, AgreesAfterEveryCallOnWholeData) {
 
 TEST(RowDecoderRecord, AgreesOverManyRowsOfEveryLength) {
     // Far more pixels than the decoder keeps of earlier rows (16 KB), in
-    // rows from one pixel to longer than all it keeps.
-    // With the table kept full, strings of the first rows stay in use.
+    // rows from one pixel to longer than all it keeps; with the table kept
+    // full, strings of the first rows stay in use to the end.
     Bytes pixels = repeating_rows(3000, 200, 5);
     for (bool defer : {false, true}) {
         Bytes data = readtest::lzw_image_data(pixels, 6, defer);
