@@ -67,6 +67,49 @@ bool same_bytes(const unsigned char *a, const unsigned char *b, int32_t n) {
     return ((load32(a + i) ^ load32(b + i)) | (load32(a + i + 4) ^ load32(b + i + 4))) == 0;
 }
 
+/* The picture's rows in the order they are stored, as runs of pixels: a
+ * whole row, or for a missing row its zeros, at most 256 at a time. */
+class RowRuns {
+  public:
+    explicit RowRuns(const GifPicture *pic)
+        : pic_(pic), passes_(pic->height > 0 && pic->width > 0 ? (pic->interlace ? 4 : 1) : 0) {}
+
+    bool next(const unsigned char **px, int32_t *n) {
+        static const int32_t start[4] = {0, 4, 2, 1};
+        static const int32_t step[4] = {8, 8, 4, 2};
+        while (pass_ < passes_) {
+            if (row_ >= pic_->height) {
+                if (++pass_ < passes_) row_ = start[pass_];
+                continue;
+            }
+            const int32_t advance = passes_ > 1 ? step[pass_] : 1;
+            if (const unsigned char *row = pic_->rows ? pic_->rows[row_] : nullptr) {
+                *px = row;
+                *n = pic_->width;
+                row_ += advance;
+                return true;
+            }
+            int32_t left = pic_->width - zeros_done_;
+            *px = kZeroRow;
+            *n = left < (int32_t)sizeof kZeroRow ? left : (int32_t)sizeof kZeroRow;
+            zeros_done_ += *n;
+            if (zeros_done_ == pic_->width) {
+                zeros_done_ = 0;
+                row_ += advance;
+            }
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    const GifPicture *pic_;
+    int passes_;
+    int pass_ = 0;
+    int32_t row_ = 0;
+    int32_t zeros_done_ = 0;
+};
+
 /* Sub-blocks of 255 bytes go out as they fill; the codes are packed into
  * `stage` with 8-byte stores, hence its slack. */
 struct Output {
@@ -103,19 +146,12 @@ class PictureCoder {
         put(clear_);
     }
 
-    /* One contiguous run of pixels, in coding order. */
-    void code(const unsigned char *px, int32_t n) {
-        int32_t i = 0;
-        if (cur_ == NO_STRING) {
-            cur_ = px[0];
-            start_ = px;
-            i = 1;
-        } else if (px != end_) {
-            start_ = nullptr;  /* the string so far lies elsewhere */
-        }
+    /* The picture's rows in coding order, the coder's state in locals
+     * from the first row to the last. */
+    void code_picture(const GifPicture *pic) {
         uint16_t *const child = t_->child;
         uint32_t cur = cur_, next = next_;
-        const unsigned char *start = start_;
+        const unsigned char *start = start_, *end = end_;
         /* The packer's state in locals too, as put() keeps it. */
         uint64_t bits = out_.bits;
         uint32_t nbits = (uint32_t)out_.nbits, width = width_, limit = limit_;
@@ -139,43 +175,57 @@ class PictureCoder {
                 limit <<= 1;
             }
         };
-        for (; i < n; i++) {
-            const uint32_t p = px[i];
-            const uint32_t at = p << 12 | cur;
-            const uint32_t found = child[at];
-            if (found) {
-                cur = found;
-                continue;
+        RowRuns runs(pic);
+        const unsigned char *px;
+        int32_t n;
+        while (runs.next(&px, &n)) {
+            int32_t i = 0;
+            if (cur == NO_STRING) {
+                cur = px[0];
+                start = px;
+                i = 1;
+            } else if (px != end) {
+                start = nullptr;  /* the string so far lies elsewhere */
             }
-            /* No longer string: write the code of the one matched so far
-             * and make a code for it with this pixel. */
-            emit(cur);
-            if (next < kMaxCode) {
-                child[at] = (uint16_t)next;
-                remember(next, at, start, px + i + 1);
-                next++;
-            } else {
-                emit(clear_);
-                next_ = next;
-                reset();
-                next = next_;
-                width = width_;
-                limit = limit_;
-            }
-            cur = p;
-            start = px + i;
-            /* A string remembered with the same first pixels, all of them
-             * here: the table holds every shorter start of it, so the
-             * search would walk to its code. */
-            if (recalling_ && n - i >= kLongString) {
-                uint32_t c = t_->recall[recall_slot(px + i)];
-                int32_t len = (int32_t)(t_->made[c] >> 20);
-                if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
-                    same_bytes(px + i, t_->start[c], len)) {
-                    cur = c;
-                    i += len - 1;
+            for (; i < n; i++) {
+                const uint32_t p = px[i];
+                const uint32_t at = p << 12 | cur;
+                const uint32_t found = child[at];
+                if (found) {
+                    cur = found;
+                    continue;
+                }
+                /* No longer string: write the code of the one matched so far
+                 * and make a code for it with this pixel. */
+                emit(cur);
+                if (next < kMaxCode) {
+                    child[at] = (uint16_t)next;
+                    remember(next, at, start, px + i + 1);
+                    next++;
+                } else {
+                    emit(clear_);
+                    next_ = next;
+                    reset();
+                    next = next_;
+                    width = width_;
+                    limit = limit_;
+                }
+                cur = p;
+                start = px + i;
+                /* A string remembered with the same first pixels, all of them
+                 * here: the table holds every shorter start of it, so the
+                 * search would walk to its code. */
+                if (recalling_ && n - i >= kLongString) {
+                    uint32_t c = t_->recall[recall_slot(px + i)];
+                    int32_t len = (int32_t)(t_->made[c] >> 20);
+                    if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
+                        same_bytes(px + i, t_->start[c], len)) {
+                        cur = c;
+                        i += len - 1;
+                    }
                 }
             }
+            end = px + n;
         }
         out_.bits = bits;
         out_.nbits = (int32_t)nbits;
@@ -185,7 +235,7 @@ class PictureCoder {
         cur_ = cur;
         next_ = next;
         start_ = start;
-        end_ = px + n;
+        end_ = end;
     }
 
     void finish() {
@@ -282,31 +332,6 @@ int32_t min_code_size(const GifPicture *pic) {
     return size > 8 ? 8 : size;
 }
 
-/* Calls `code` for the picture's rows in the order they are stored; a
- * missing row is coded as zeros. */
-template <typename Code>
-void for_each_row(const GifPicture *pic, Code code) {
-    if (pic->height <= 0 || pic->width <= 0) return;
-    static const int32_t start[4] = {0, 4, 2, 1};
-    static const int32_t step[4] = {8, 8, 4, 2};
-    const int passes = pic->interlace ? 4 : 1;
-    for (int pass = 0; pass < passes; pass++) {
-        for (int32_t r = passes > 1 ? start[pass] : 0; r < pic->height; r += passes > 1 ? step[pass] : 1) {
-            const unsigned char *row = pic->rows ? pic->rows[r] : nullptr;
-            if (row) {
-                code(row, pic->width);
-                continue;
-            }
-            for (int32_t done = 0; done < pic->width;) {
-                int32_t n = pic->width - done;
-                if (n > (int32_t)sizeof kZeroRow) n = (int32_t)sizeof kZeroRow;
-                code(kZeroRow, n);
-                done += n;
-            }
-        }
-    }
-}
-
 /* A table with room for `root`: the one kept from an earlier picture if
  * it is large enough, else a new one, kept in its place. Null, and the
  * hash table of the row encoder is used, when the heap is short or when
@@ -348,7 +373,7 @@ void gif_put_picture(GifStream *stream, FILE *f, GifPicture *pic, GifCodeTable *
     const int32_t root = min_code_size(pic);
     if (GifCodeTable *t = table_for(kept, root, pic)) {
         PictureCoder coder(f, t, root);
-        for_each_row(pic, [&](const unsigned char *px, int32_t n) { coder.code(px, n); });
+        coder.code_picture(pic);
         coder.finish();
         return;
     }
@@ -364,7 +389,10 @@ void gif_put_picture(GifStream *stream, FILE *f, GifPicture *pic, GifCodeTable *
         return;
     }
     init_gif_encoder(stream, e, root);
-    for_each_row(pic, [&](const unsigned char *px, int32_t n) { write_gif_line(stream, e, px, n); });
+    RowRuns runs(pic);
+    const unsigned char *px;
+    int32_t n;
+    while (runs.next(&px, &n)) write_gif_line(stream, e, px, n);
     flush_gif_encoder(stream, e);
     del_gif_encoder(e);
 }
