@@ -72,7 +72,7 @@ static_assert(kPixelArea + kHistorySize + kRowSlack <= kStampOffset, "history of
 struct RowWork {
     static constexpr bool kWhole = false;
     GifDecoder decoder;
-    const GifDecoder *owner;
+    bool derived;          /* table, stamps and history set up from the record */
     int32_t seen[kCounters];
     CodeTable table;
     uint32_t stamp[kTableSize];

@@ -16,7 +16,7 @@ namespace {
 static_assert(offsetof(GifDecoder, block) == kCounters * sizeof(int32_t), "the counters lie in one run");
 
 bool counters_seen(const RowWork *w) {
-    return w->owner == &w->decoder && memcmp(w->seen, &w->decoder, sizeof w->seen) == 0;
+    return w->derived && memcmp(w->seen, &w->decoder, sizeof w->seen) == 0;
 }
 
 /* Derives the table from the record's, whose entries above the one the
@@ -66,7 +66,7 @@ void lzw_decode_line(GifStream *s, RowWork *w, unsigned char *row, int32_t lengt
     GifDecoder *d = &w->decoder;
     int32_t clear = d->clear_code;
     if (!counters_seen(w)) {
-        w->owner = d;
+        w->derived = true;
         derive_table(d, &w->table);
         forget_history(w, clear);
     }
