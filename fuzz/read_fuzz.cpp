@@ -87,10 +87,10 @@ void *large_calloc(size_t bytes) {
 }  // namespace
 
 extern "C" void *__wrap_calloc(size_t n, size_t size) {
-    if (refuse(n * size)) return NULL;
     size_t bytes;
-    bool large = !__builtin_mul_overflow(n, size, &bytes) && bytes >= kLargeBlock;
-    return large ? large_calloc(bytes) : __real_calloc(n, size);
+    bool overflow = __builtin_mul_overflow(n, size, &bytes);
+    if (refuse(bytes)) return NULL;
+    return !overflow && bytes >= kLargeBlock ? large_calloc(bytes) : __real_calloc(n, size);
 }
 extern "C" void *__wrap_realloc(void *p, size_t size) {
     if (refuse(size)) return NULL;
