@@ -108,9 +108,9 @@ unsigned long ours_by_rows(const Bytes &bytes, Bytes &rows) {
     return sum;
 }
 
-/* Into `out`, kept from call to call as giflib's output vector is: a
- * FILE whose writes append to it, so that neither side pays for growing
- * and copying a fresh buffer. */
+// Into `out`, kept from call to call as giflib's output vector is: a FILE
+// whose writes append to it, so that neither side pays for growing and
+// copying a fresh buffer.
 ssize_t append_output(void *cookie, const char *from, size_t n) {
     Bytes *out = static_cast<Bytes *>(cookie);
     out->insert(out->end(), from, from + n);
