@@ -117,14 +117,14 @@ ssize_t append_output(void *cookie, const char *from, size_t n) {
     return (ssize_t)n;
 }
 
-void ours_encode(Gif *gif, Bytes &out) {
+bool ours_encode(Gif *gif, Bytes &out) {
     out.clear();
     cookie_io_functions_t io = {NULL, append_output, NULL, NULL};
     FILE *f = fopencookie(&out, "wb", io);
-    if (!f) return;
+    if (!f) return false;
     GifStream s = {NULL, 0, 0, f};
     write_gif(&s, gif);
-    fclose(f);
+    return fclose(f) == 0;
 }
 
 double pixels_of(const Gif *gif) {
@@ -179,8 +179,9 @@ bool write_tall(const std::string &path) {
     gif->blocks[0] = b;
     gif->block_count = 1;
     Bytes out;
-    ours_encode(gif, out);
+    const bool encoded = ours_encode(gif, out);
     del_gif(gif);
+    if (!encoded) return false;
     FILE *f = fopen(path.c_str(), "wb");
     if (!f) return false;
     bool ok = fwrite(out.data(), 1, out.size(), f) == out.size();
