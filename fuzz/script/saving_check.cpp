@@ -4,8 +4,6 @@
 // its pixels from byte y x Width of Data, and what Data does not hold is
 // index 0.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "fuzz/script/session.h"
 
@@ -14,12 +12,6 @@ namespace script {
 namespace {
 
 int64_t savedSide(const Own &p, int32_t side) { return p.width < 0 || p.height < 0 ? 0 : side & 0xFFFF; }
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The signature as written: the header string up to a zero byte, at most 8.
 std::string writtenHeader(Host &host, const Own &gif)
@@ -63,9 +55,14 @@ void Session::save(Input &in)
         fail(model ? "saving to a writable file failed" : "saving nil did not fail");
     if (!model)
         return;
+    // A block with an image's introducer but an extension's contents is
+    // saved as written, and those bytes may ask for an image of any size.
+    const std::string file = fileBytes(path);
+    if (asksTooMany(file, kMaxSavePixels))
+        return;
     Value reloaded = host_.callFolderItem(item, "OpenAsGIFQVR as GIFQVR");
     expectClean("loading the saved file");
-    checkSaved(*model, readFile(path), reloaded);
+    checkSaved(*model, file, reloaded);
     keep(reloaded, true);
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "fuzz/gif_area.h"
 
@@ -97,13 +99,29 @@ Value Session::object(Input &in, const std::string &cls)
     return pick < fits.size() ? pool_[fits[pick]] : Value::nil();
 }
 
-Value Session::folderItem(Input &in)
+Value Session::folderItem(Input &in, std::string *path)
 {
+    std::string at;
     switch (in.byte() % 4) {
     case 0: return Value::adopt(Kind::FolderItem, nullptr);
-    case 1: return host_.folderItem(dir_ + "/no such folder/file");
-    default: return host_.folderItem(dir_ + "/file" + std::to_string(in.byte() % 2));
+    case 1: at = dir_ + "/no such folder/file"; break;
+    default: at = dir_ + "/file" + std::to_string(in.byte() % 2); break;
     }
+    if (path)
+        *path = at;
+    return host_.folderItem(at);
+}
+
+std::string Session::fileBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Session::asksTooMany(const std::string &bytes, uint64_t limit)
+{
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(bytes.data());
+    return fuzzarea::PixelsAsked(p, bytes.size(), limit) > limit;
 }
 
 Value Session::value(Input &in, const std::string &type)
@@ -208,8 +226,7 @@ void Session::callMethod(Input &in, bool assign)
 // A global method on bytes, unless the GIF they hold asks for too many pixels.
 void Session::global(const std::string &declaration, const std::string &bytes)
 {
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(bytes.data());
-    if (fuzzarea::PixelsAsked(p, bytes.size(), kMaxLoadPixels) > kMaxLoadPixels)
+    if (asksTooMany(bytes, kMaxLoadPixels))
         return;
     Value data = host_.string(bytes, standin::kEncodingRaw);
     Value result = host_.callGlobal(declaration, {data});
@@ -230,8 +247,9 @@ void Session::step(Input &in)
     case kStringPicture: global("GifStringToPictureQVR(data as string) as Picture", in.bytes(in.word16())); break;
     case kSave: save(in); break;
     case kOpen: {  // a host calls no method on a nil folder item
-        Value item = folderItem(in);
-        if (!item.isNil())
+        std::string path;
+        Value item = folderItem(in, &path);
+        if (!item.isNil() && !asksTooMany(fileBytes(path), kMaxLoadPixels))
             keep(host_.callFolderItem(item, "OpenAsGIFQVR as GIFQVR"), true);
         break;
     }
