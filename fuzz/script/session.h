@@ -64,12 +64,12 @@ public:
     static const uint64_t kMaxLoadPixels = 1u << 16;
     static const uint64_t kMaxSavePixels = 1u << 18;
 
+private:
     // A file's bytes, empty if it cannot be read; whether a GIF's bytes ask
     // for more pixels than `limit`.
     static std::string fileBytes(const std::string &path);
     static bool asksTooMany(const std::string &bytes, uint64_t limit);
 
-private:
     // Drawing values.
     int32_t integer(Input &in);
     std::string someBytes(Input &in);
