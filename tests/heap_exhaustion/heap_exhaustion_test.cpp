@@ -1,38 +1,48 @@
-// A host program's work with the plug-in while the heap runs out: reading a
+// A host program's work with the plug-in while memory runs out: reading a
 // file into objects and using every part of it, and building a file from
-// objects and saving it. Each is run once to count the plug-in's
-// allocations, then again with allocation n refused, for every n: once only,
-// and from n on. Whatever the plug-in gives up, it must not crash, fault the
-// host, keep a reference or leak memory.
+// objects and saving it. Each is run once to count what the plug-in asks
+// for (its own allocations, and every value it asks the host to make), then
+// again with request n refused, for every n: once only, and from n on.
+// Whatever the plug-in gives up, it must not crash, fault the host, keep a
+// reference or leak memory.
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
 
 #include <filesystem>
 #include <functional>
 #include <string>
 
+#include "standin_host/standin_host.h"
 #include "tests/object_classes/support.h"
 
 namespace {
 
-struct Heap {
+struct Requests {
     bool armed = false;
-    bool forGood = false;  // refuse every allocation from failAt on
-    long calls = 0;
+    bool forGood = false;  // refuse every request from failAt on
+    long made = 0;
     long failAt = 0;
     long refused = 0;
-} gHeap;
+} gRequests;
+
+bool Refuse()
+{
+    if (!gRequests.armed)
+        return false;
+    ++gRequests.made;
+    bool refuse = gRequests.made == gRequests.failAt ||
+                  (gRequests.forGood && gRequests.failAt > 0 && gRequests.made > gRequests.failAt);
+    gRequests.refused += refuse;
+    return refuse;
+}
 
 }  // namespace
 
 // Asked by the plug-in's test build before each of its allocations.
 extern "C" __attribute__((visibility("default"))) int heap_exhaustion_refuses(void)
 {
-    if (!gHeap.armed)
-        return 0;
-    ++gHeap.calls;
-    bool refuse = gHeap.calls == gHeap.failAt || (gHeap.forGood && gHeap.failAt > 0 && gHeap.calls > gHeap.failAt);
-    gHeap.refused += refuse;
-    return refuse;
+    return Refuse();
 }
 
 extern "C" int __lsan_do_recoverable_leak_check(void) __attribute__((weak));
@@ -42,10 +52,110 @@ namespace {
 using objtest::Args;
 using objtest::GifFile;
 using objtest::Image;
-using objtest::Value;
+using standin::Host;
+using standin::Value;
 
-class HeapExhaustion : public objtest::HostTest {
+template <typename Proc>
+Proc Real(const char *name)
+{
+    return reinterpret_cast<Proc>(Host::instance().service(name));
+}
+
+// The host's services that make something, each refused like an allocation.
+REALobject NewInstance(const char *name)
+{
+    return Refuse() ? nullptr : Real<standin::PluginNewInstanceProc>("PluginNewInstance")(name);
+}
+REALstring BuildString(const char *bytes, int32_t length)
+{
+    return Refuse() ? nullptr : Real<standin::REALBuildStringProc>("REALBuildString")(bytes, length);
+}
+REALstring ConvertString(REALstring string, uint32_t encoding)
+{
+    return Refuse() ? nullptr : Real<standin::REALConvertStringProc>("REALConvertString")(string, encoding);
+}
+REALstring PathFromFolderItem(REALfolderItem item)
+{
+    return Refuse() ? nullptr : Real<standin::REALpathFromFolderItemProc>("REALpathFromFolderItem")(item);
+}
+REALmemoryBlock NewMemoryBlock(int32_t size)
+{
+    return Refuse() ? nullptr : Real<standin::newMemoryBlockProc>("newMemoryBlock")(size);
+}
+void *MemoryBlockGetPtr(REALmemoryBlock block)
+{
+    return Refuse() ? nullptr : Real<standin::memoryBlockGetPtrProc>("memoryBlockGetPtr")(block);
+}
+REALpicture BuildPicture(int32_t width, int32_t height, int32_t type, void *pixels, int32_t rowBytes)
+{
+    return Refuse() ? nullptr
+                    : Real<standin::REALBuildPictureFromBufferProc>("REALBuildPictureFromBuffer")(
+                          width, height, type, pixels, rowBytes);
+}
+REALpicture GetPictureMask(REALpicture picture, uint8_t create)
+{
+    return Refuse() ? nullptr : Real<standin::REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
+}
+REALgraphics PictureGraphics(REALpicture picture)
+{
+    return Refuse() ? nullptr
+                    : Real<standin::pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
+}
+void *LoadObjectMethod(REALobject object, const char *declaration)
+{
+    return Refuse() ? nullptr
+                    : Real<standin::REALLoadObjectMethodProc>("REALLoadObjectMethod")(object, declaration);
+}
+
+void LoadPluginOnce()
+{
+    static bool loaded = false;
+    if (loaded)
+        return;
+    Host &host = Host::instance();
+    const std::pair<const char *, void *> refusing[] = {
+        {"PluginNewInstance", reinterpret_cast<void *>(&NewInstance)},
+        {"REALBuildString", reinterpret_cast<void *>(&BuildString)},
+        {"REALConvertString", reinterpret_cast<void *>(&ConvertString)},
+        {"REALpathFromFolderItem", reinterpret_cast<void *>(&PathFromFolderItem)},
+        {"newMemoryBlock", reinterpret_cast<void *>(&NewMemoryBlock)},
+        {"memoryBlockGetPtr", reinterpret_cast<void *>(&MemoryBlockGetPtr)},
+        {"REALBuildPictureFromBuffer", reinterpret_cast<void *>(&BuildPicture)},
+        {"REALGetPictureMask", reinterpret_cast<void *>(&GetPictureMask)},
+        {"pluginPictureGraphicsGetter", reinterpret_cast<void *>(&PictureGraphics)},
+        {"REALLoadObjectMethod", reinterpret_cast<void *>(&LoadObjectMethod)},
+    };
+    // Before loading: the plug-in keeps the services it resolves.
+    for (const auto &service : refusing)
+        host.replace(service.first, service.second);
+    ASSERT_TRUE(host.loadPlugin(GIFQVR_PLUGIN_FILE));
+    loaded = true;
+}
+
+class HeapExhaustion : public ::testing::Test {
 protected:
+    Host &host = Host::instance();
+
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(LoadPluginOnce());
+        host.setJournalling(false);
+        start_ = host.snapshot();
+        std::string pattern = (std::filesystem::temp_directory_path() / "heap_exhaustion_XXXXXX").string();
+        ASSERT_TRUE(mkdtemp(pattern.data()));
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ("", host.audit(start_));
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    Value String(const std::string &bytes) { return host.string(bytes, standin::kEncodingRaw); }
+    Value Memory(const std::string &bytes) { return host.memoryBlock(bytes); }
+    std::string Path(const std::string &name) { return dir_ + "/" + name; }
+
     // A host program tests for nil before it uses a value: so do these.
     Value get(const Value &object, const char *property)
     {
@@ -67,29 +177,29 @@ protected:
     static Value Int(int32_t v) { return Value::integer(v); }
 
     // Runs the work unrefused, when it must reopen a file of `blocks`
-    // blocks, then with each allocation refused in turn; after every run the
+    // blocks, then with each request refused in turn; after every run the
     // host must be as it was and without faults.
     void Exhaust(int32_t blocks, const std::function<int32_t()> &work)
     {
-        gHeap = Heap();
-        gHeap.armed = true;
+        gRequests = Requests();
+        gRequests.armed = true;
         int32_t reopened = 0;
         ASSERT_NO_FATAL_FAILURE(Check(work, "unrefused", &reopened));
         EXPECT_EQ(blocks, reopened) << "blocks of the saved file, unrefused";
-        const long total = gHeap.calls;
-        ASSERT_GT(total, 30) << "the work should allocate";
+        const long total = gRequests.made;
+        ASSERT_GT(total, 30) << "the work should ask for memory";
         for (int forGood = 0; forGood < 2; forGood++) {
             for (long n = 1; n <= total; n++) {
-                gHeap = Heap();
-                gHeap.armed = true;
-                gHeap.forGood = forGood != 0;
-                gHeap.failAt = n;
+                gRequests = Requests();
+                gRequests.armed = true;
+                gRequests.forGood = forGood != 0;
+                gRequests.failAt = n;
                 ASSERT_NO_FATAL_FAILURE(
-                    Check(work, (forGood ? "every allocation from " : "allocation ") + std::to_string(n)));
-                ASSERT_GT(gHeap.refused, 0) << "allocation " << n << " was never made";
+                    Check(work, (forGood ? "every request from " : "request ") + std::to_string(n)));
+                ASSERT_GT(gRequests.refused, 0) << "request " << n << " was never made";
             }
         }
-        gHeap = Heap();
+        gRequests = Requests();
         if (__lsan_do_recoverable_leak_check) {
             EXPECT_EQ(0, __lsan_do_recoverable_leak_check()) << "memory leaked";
         }
@@ -101,7 +211,7 @@ protected:
         const int32_t blocks = work();
         if (reopened)
             *reopened = blocks;
-        gHeap.armed = false;
+        gRequests.armed = false;
         host.verify();
         std::string changes = host.audit(before);
         ASSERT_EQ("", changes) << "with " << what << " refused";
@@ -153,6 +263,10 @@ protected:
         get(again, "Header");
         return count(again);
     }
+
+private:
+    standin::Snapshot start_;
+    std::string dir_;
 };
 
 // Two images (one interlaced with its own table), a transparency control,
