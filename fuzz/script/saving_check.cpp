@@ -51,7 +51,7 @@ void Session::save(Input &in)
     Value item = host_.folderItem(path);
     Value written = host_.callFolderItem(item, "SaveAsGIFQVR(data as GIFQVR) as boolean", {gif});
     expectClean("saving");
-    if (written.asBoolean() != (model != nullptr))
+    if (checkSaves_ && written.asBoolean() != (model != nullptr))
         fail(model ? "saving to a writable file failed" : "saving nil did not fail");
     if (!model)
         return;
@@ -62,7 +62,8 @@ void Session::save(Input &in)
         return;
     Value reloaded = host_.callFolderItem(item, "OpenAsGIFQVR as GIFQVR");
     expectClean("loading the saved file");
-    checkSaved(*model, file, reloaded);
+    if (checkSaves_)
+        checkSaved(*model, file, reloaded);
     keep(reloaded, true);
 }
 

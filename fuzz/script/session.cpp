@@ -36,7 +36,10 @@ std::string Input::bytes(size_t n)
     return out;
 }
 
-Session::Session(const std::string &dir) : host_(Host::instance()), dir_(dir), classes_(host_.classes()) {}
+Session::Session(const std::string &dir, bool checkSaves)
+    : host_(Host::instance()), dir_(dir), checkSaves_(checkSaves), classes_(host_.classes())
+{
+}
 
 int32_t Session::integer(Input &in)
 {

@@ -55,7 +55,8 @@ struct Own {
 
 class Session {
 public:
-    explicit Session(const std::string &dir);
+    // Without `checkSaves` a saved file is only loaded again, not checked.
+    explicit Session(const std::string &dir, bool checkSaves = true);
     void run(Input &in);
     // Releases everything, breaks the cycles scripts may build, and checks
     // that the host is left as it was.
@@ -96,6 +97,7 @@ private:
 
     Host &host_;
     std::string dir_;
+    bool checkSaves_;
     std::vector<const standin::ClassInfo *> classes_;
     std::vector<Value> pool_;
     size_t replaced_ = 0;

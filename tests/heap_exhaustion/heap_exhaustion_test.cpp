@@ -15,35 +15,7 @@
 
 #include "standin_host/standin_host.h"
 #include "tests/object_classes/support.h"
-
-namespace {
-
-struct Requests {
-    bool armed = false;
-    bool forGood = false;  // refuse every request from failAt on
-    long made = 0;
-    long failAt = 0;
-    long refused = 0;
-} gRequests;
-
-bool Refuse()
-{
-    if (!gRequests.armed)
-        return false;
-    ++gRequests.made;
-    bool refuse = gRequests.made == gRequests.failAt ||
-                  (gRequests.forGood && gRequests.failAt > 0 && gRequests.made > gRequests.failAt);
-    gRequests.refused += refuse;
-    return refuse;
-}
-
-}  // namespace
-
-// Asked by the plug-in's test build before each of its allocations.
-extern "C" __attribute__((visibility("default"))) int heap_exhaustion_refuses(void)
-{
-    return Refuse();
-}
+#include "tests/support/refusals.h"
 
 extern "C" int __lsan_do_recoverable_leak_check(void) __attribute__((weak));
 
@@ -52,60 +24,10 @@ namespace {
 using objtest::Args;
 using objtest::GifFile;
 using objtest::Image;
+using refusals::gRequests;
+using refusals::Requests;
 using standin::Host;
 using standin::Value;
-
-template <typename Proc>
-Proc Real(const char *name)
-{
-    return reinterpret_cast<Proc>(Host::instance().service(name));
-}
-
-// The host's services that make something, each refused like an allocation.
-REALobject NewInstance(const char *name)
-{
-    return Refuse() ? nullptr : Real<standin::PluginNewInstanceProc>("PluginNewInstance")(name);
-}
-REALstring BuildString(const char *bytes, int32_t length)
-{
-    return Refuse() ? nullptr : Real<standin::REALBuildStringProc>("REALBuildString")(bytes, length);
-}
-REALstring ConvertString(REALstring string, uint32_t encoding)
-{
-    return Refuse() ? nullptr : Real<standin::REALConvertStringProc>("REALConvertString")(string, encoding);
-}
-REALstring PathFromFolderItem(REALfolderItem item)
-{
-    return Refuse() ? nullptr : Real<standin::REALpathFromFolderItemProc>("REALpathFromFolderItem")(item);
-}
-REALmemoryBlock NewMemoryBlock(int32_t size)
-{
-    return Refuse() ? nullptr : Real<standin::newMemoryBlockProc>("newMemoryBlock")(size);
-}
-void *MemoryBlockGetPtr(REALmemoryBlock block)
-{
-    return Refuse() ? nullptr : Real<standin::memoryBlockGetPtrProc>("memoryBlockGetPtr")(block);
-}
-REALpicture BuildPicture(int32_t width, int32_t height, int32_t type, void *pixels, int32_t rowBytes)
-{
-    return Refuse() ? nullptr
-                    : Real<standin::REALBuildPictureFromBufferProc>("REALBuildPictureFromBuffer")(
-                          width, height, type, pixels, rowBytes);
-}
-REALpicture GetPictureMask(REALpicture picture, uint8_t create)
-{
-    return Refuse() ? nullptr : Real<standin::REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
-}
-REALgraphics PictureGraphics(REALpicture picture)
-{
-    return Refuse() ? nullptr
-                    : Real<standin::pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
-}
-void *LoadObjectMethod(REALobject object, const char *declaration)
-{
-    return Refuse() ? nullptr
-                    : Real<standin::REALLoadObjectMethodProc>("REALLoadObjectMethod")(object, declaration);
-}
 
 void LoadPluginOnce()
 {
@@ -113,21 +35,7 @@ void LoadPluginOnce()
     if (loaded)
         return;
     Host &host = Host::instance();
-    const std::pair<const char *, void *> refusing[] = {
-        {"PluginNewInstance", reinterpret_cast<void *>(&NewInstance)},
-        {"REALBuildString", reinterpret_cast<void *>(&BuildString)},
-        {"REALConvertString", reinterpret_cast<void *>(&ConvertString)},
-        {"REALpathFromFolderItem", reinterpret_cast<void *>(&PathFromFolderItem)},
-        {"newMemoryBlock", reinterpret_cast<void *>(&NewMemoryBlock)},
-        {"memoryBlockGetPtr", reinterpret_cast<void *>(&MemoryBlockGetPtr)},
-        {"REALBuildPictureFromBuffer", reinterpret_cast<void *>(&BuildPicture)},
-        {"REALGetPictureMask", reinterpret_cast<void *>(&GetPictureMask)},
-        {"pluginPictureGraphicsGetter", reinterpret_cast<void *>(&PictureGraphics)},
-        {"REALLoadObjectMethod", reinterpret_cast<void *>(&LoadObjectMethod)},
-    };
-    // Before loading: the plug-in keeps the services it resolves.
-    for (const auto &service : refusing)
-        host.replace(service.first, service.second);
+    refusals::InstallRefusingServices();
     ASSERT_TRUE(host.loadPlugin(GIFQVR_PLUGIN_FILE));
     loaded = true;
 }
