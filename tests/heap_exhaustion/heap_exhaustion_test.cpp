@@ -92,7 +92,7 @@ protected:
         gRequests = Requests();
         gRequests.armed = true;
         int32_t reopened = 0;
-        ASSERT_NO_FATAL_FAILURE(Check(work, "unrefused", &reopened));
+        ASSERT_NO_FATAL_FAILURE(Check(work, "nothing", &reopened));
         EXPECT_EQ(blocks, reopened) << "blocks of the saved file, unrefused";
         const long total = gRequests.made;
         ASSERT_GT(total, 30) << "the work should ask for memory";
