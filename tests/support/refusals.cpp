@@ -1,7 +1,5 @@
 #include "tests/support/refusals.h"
 
-#include <utility>
-
 #include "standin_host/standin_host.h"
 
 namespace refusals {
@@ -21,76 +19,52 @@ bool Refuse()
     return refuse;
 }
 
-template <typename Proc>
-Proc Real(const char *name)
+// A service of the host's, named `Name` and of type `Proc`, refused like an
+// allocation: it answers null before the host's own is called.
+template <const char *Name, typename Proc>
+struct Refusing;
+template <const char *Name, typename R, typename... A>
+struct Refusing<Name, R (*)(A...)> {
+    static R call(A... args)
+    {
+        if (Refuse())
+            return nullptr;
+        return reinterpret_cast<R (*)(A...)>(standin::Host::instance().service(Name))(args...);
+    }
+};
+
+template <const char *Name, typename Proc>
+void Install()
 {
-    return reinterpret_cast<Proc>(standin::Host::instance().service(name));
+    standin::Host::instance().replace(Name, reinterpret_cast<void *>(&Refusing<Name, Proc>::call));
 }
 
-// The host's services that make something, each refused like an allocation.
-REALobject NewInstance(const char *name)
-{
-    return Refuse() ? nullptr : Real<standin::PluginNewInstanceProc>("PluginNewInstance")(name);
-}
-REALstring BuildString(const char *bytes, int32_t length)
-{
-    return Refuse() ? nullptr : Real<standin::REALBuildStringProc>("REALBuildString")(bytes, length);
-}
-REALstring ConvertString(REALstring string, uint32_t encoding)
-{
-    return Refuse() ? nullptr : Real<standin::REALConvertStringProc>("REALConvertString")(string, encoding);
-}
-REALstring PathFromFolderItem(REALfolderItem item)
-{
-    return Refuse() ? nullptr : Real<standin::REALpathFromFolderItemProc>("REALpathFromFolderItem")(item);
-}
-REALmemoryBlock NewMemoryBlock(int32_t size)
-{
-    return Refuse() ? nullptr : Real<standin::newMemoryBlockProc>("newMemoryBlock")(size);
-}
-void *MemoryBlockGetPtr(REALmemoryBlock block)
-{
-    return Refuse() ? nullptr : Real<standin::memoryBlockGetPtrProc>("memoryBlockGetPtr")(block);
-}
-REALpicture BuildPicture(int32_t width, int32_t height, int32_t type, void *pixels, int32_t rowBytes)
-{
-    return Refuse() ? nullptr
-                    : Real<standin::REALBuildPictureFromBufferProc>("REALBuildPictureFromBuffer")(
-                          width, height, type, pixels, rowBytes);
-}
-REALpicture GetPictureMask(REALpicture picture, uint8_t create)
-{
-    return Refuse() ? nullptr : Real<standin::REALGetPictureMaskProc>("REALGetPictureMask")(picture, create);
-}
-REALgraphics PictureGraphics(REALpicture picture)
-{
-    return Refuse() ? nullptr
-                    : Real<standin::pluginPictureGraphicsGetterProc>("pluginPictureGraphicsGetter")(picture);
-}
-void *LoadObjectMethod(REALobject object, const char *declaration)
-{
-    return Refuse() ? nullptr
-                    : Real<standin::REALLoadObjectMethodProc>("REALLoadObjectMethod")(object, declaration);
-}
+// The host's services that make something.
+constexpr char kNewInstance[] = "PluginNewInstance";
+constexpr char kBuildString[] = "REALBuildString";
+constexpr char kConvertString[] = "REALConvertString";
+constexpr char kPathFromFolderItem[] = "REALpathFromFolderItem";
+constexpr char kNewMemoryBlock[] = "newMemoryBlock";
+constexpr char kMemoryBlockGetPtr[] = "memoryBlockGetPtr";
+constexpr char kBuildPicture[] = "REALBuildPictureFromBuffer";
+constexpr char kGetPictureMask[] = "REALGetPictureMask";
+constexpr char kPictureGraphics[] = "pluginPictureGraphicsGetter";
+constexpr char kLoadObjectMethod[] = "REALLoadObjectMethod";
 
 }  // namespace
 
 void InstallRefusingServices()
 {
-    const std::pair<const char *, void *> refusing[] = {
-        {"PluginNewInstance", reinterpret_cast<void *>(&NewInstance)},
-        {"REALBuildString", reinterpret_cast<void *>(&BuildString)},
-        {"REALConvertString", reinterpret_cast<void *>(&ConvertString)},
-        {"REALpathFromFolderItem", reinterpret_cast<void *>(&PathFromFolderItem)},
-        {"newMemoryBlock", reinterpret_cast<void *>(&NewMemoryBlock)},
-        {"memoryBlockGetPtr", reinterpret_cast<void *>(&MemoryBlockGetPtr)},
-        {"REALBuildPictureFromBuffer", reinterpret_cast<void *>(&BuildPicture)},
-        {"REALGetPictureMask", reinterpret_cast<void *>(&GetPictureMask)},
-        {"pluginPictureGraphicsGetter", reinterpret_cast<void *>(&PictureGraphics)},
-        {"REALLoadObjectMethod", reinterpret_cast<void *>(&LoadObjectMethod)},
-    };
-    for (const auto &service : refusing)
-        standin::Host::instance().replace(service.first, service.second);
+    Install<kNewInstance, standin::PluginNewInstanceProc>();
+    Install<kBuildString, standin::REALBuildStringProc>();
+    Install<kConvertString, standin::REALConvertStringProc>();
+    Install<kPathFromFolderItem, standin::REALpathFromFolderItemProc>();
+    Install<kNewMemoryBlock, standin::newMemoryBlockProc>();
+    Install<kMemoryBlockGetPtr, standin::memoryBlockGetPtrProc>();
+    Install<kBuildPicture, standin::REALBuildPictureFromBufferProc>();
+    Install<kGetPictureMask, standin::REALGetPictureMaskProc>();
+    Install<kPictureGraphics, standin::pluginPictureGraphicsGetterProc>();
+    Install<kLoadObjectMethod, standin::REALLoadObjectMethodProc>();
 }
 
 }  // namespace refusals
