@@ -146,49 +146,26 @@ class PictureCoder {
         put(clear_);
     }
 
-    /* The picture's rows in coding order, the coder's state in locals
-     * from the first row to the last. */
+    /* The picture's rows in coding order, the string's state in locals
+     * from the first row to the last. The packer's stays in the fields:
+     * held in locals too it took the registers that the search needs. */
     void code_picture(const GifPicture *pic) {
         uint16_t *const child = t_->child;
         uint32_t cur = cur_, next = next_;
         const unsigned char *start = start_, *end = end_;
-        /* The packer's state in locals too, as put() keeps it. */
-        uint64_t bits = out_.bits;
-        uint32_t nbits = (uint32_t)out_.nbits, width = width_, limit = limit_;
-        unsigned char *out = out_.at;
-        unsigned char *const full = out_.stage + 255;
-        auto emit = [&](uint32_t code) {
-            bits |= (uint64_t)code << nbits;
-            nbits += width;
-            memcpy(out, &bits, 8);
-            const uint32_t bytes = nbits >> 3;
-            out += bytes;
-            bits >>= 8 * bytes;
-            nbits &= 7;
-            if (out >= full) {
-                out_.at = out;
-                spill(&out_);
-                out = out_.at;
-            }
-            if (next >= limit) {
-                width++;
-                limit <<= 1;
-            }
-        };
         RowRuns runs(pic);
         const unsigned char *px;
         int32_t n;
         while (runs.next(&px, &n)) {
-            int32_t i = 0;
+            const unsigned char *q = px, *const last = px + n;
             if (cur == NO_STRING) {
-                cur = px[0];
-                start = px;
-                i = 1;
+                cur = *q;
+                start = q++;
             } else if (px != end) {
                 start = nullptr;  /* the string so far lies elsewhere */
             }
-            for (; i < n; i++) {
-                const uint32_t p = px[i];
+            for (; q < last; q++) {
+                const uint32_t p = *q;
                 const uint32_t at = p << 12 | cur;
                 const uint32_t found = child[at];
                 if (found) {
@@ -197,41 +174,34 @@ class PictureCoder {
                 }
                 /* No longer string: write the code of the one matched so far
                  * and make a code for it with this pixel. */
-                emit(cur);
+                next_ = next;
+                put(cur);
                 if (next < kMaxCode) {
                     child[at] = (uint16_t)next;
-                    remember(next, at, start, px + i + 1);
+                    remember(next, at, start, q + 1);
                     next++;
                 } else {
-                    emit(clear_);
-                    next_ = next;
+                    put(clear_);
                     reset();
                     next = next_;
-                    width = width_;
-                    limit = limit_;
                 }
                 cur = p;
-                start = px + i;
+                start = q;
                 /* A string remembered with the same first pixels, all of them
                  * here: the table holds every shorter start of it, so the
                  * search would walk to its code. */
-                if (recalling_ && n - i >= kLongString) {
-                    uint32_t c = t_->recall[recall_slot(px + i)];
+                if (recalling_ && last - q >= kLongString) {
+                    uint32_t c = t_->recall[recall_slot(q)];
                     int32_t len = (int32_t)(t_->made[c] >> 20);
-                    if (c > clear_ + 1 && c < next && len >= kLongString && len <= n - i &&
-                        same_bytes(px + i, t_->start[c], len)) {
+                    if (c > clear_ + 1 && c < next && len >= kLongString && len <= last - q &&
+                        same_bytes(q, t_->start[c], len)) {
                         cur = c;
-                        i += len - 1;
+                        q += len - 1;
                     }
                 }
             }
-            end = px + n;
+            end = last;
         }
-        out_.bits = bits;
-        out_.nbits = (int32_t)nbits;
-        out_.at = out;
-        width_ = width;
-        limit_ = limit;
         cur_ = cur;
         next_ = next;
         start_ = start;
