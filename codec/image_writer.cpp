@@ -174,7 +174,7 @@ class PictureCoder {
                 }
                 /* No longer string: write the code of the one matched so far
                  * and make a code for it with this pixel. */
-                next_ = next;
+                next_ = next;  /* put() widens the codes by it */
                 put(cur);
                 if (next < kMaxCode) {
                     child[at] = (uint16_t)next;
