@@ -8,11 +8,12 @@ function(gifqvr_failing_heap_plugin)
   endif()
   add_library(gifqvr_failing_heap SHARED
     ${GIFQVR_PLUGIN_SOURCES} $<TARGET_OBJECTS:gifcodec_objects>
-    ${CMAKE_SOURCE_DIR}/tests/support/failing_heap.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/support/failing_heap.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/large_blocks.cpp)
   target_include_directories(gifqvr_failing_heap PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(gifqvr_failing_heap PRIVATE gifqvr_plugin_flags)
   set_target_properties(gifqvr_failing_heap PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/host/exports.map)
   target_link_options(gifqvr_failing_heap PRIVATE
     -Wl,--version-script=${CMAKE_SOURCE_DIR}/host/exports.map
-    -Wl,--wrap=calloc -Wl,--wrap=realloc -static-libstdc++ -static-libgcc)
+    -Wl,--wrap=calloc -Wl,--wrap=realloc -Wl,--wrap=free -static-libstdc++ -static-libgcc)
 endfunction()

@@ -11,9 +11,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <sanitizer/asan_interface.h>
-
 #include "codec/gif.h"
+#include "tests/support/large_blocks.h"
 #include "tests/codec_read/support.h"
 
 namespace {
@@ -37,80 +36,19 @@ void expect_same(const Gif *ours, const Gif *other, const char *what) {
 
 }  // namespace
 
-extern "C" void *__real_calloc(size_t n, size_t size);
-extern "C" void *__real_realloc(void *p, size_t size);
-extern "C" void __real_free(void *p);
-
-namespace {
-
-// Under qemu-i386 every block from ASan's large-block allocator takes
-// address space that qemu never hands out again, and a process runs out
-// after some thousand of them. Each input makes a row decoder, one such
-// block, per image; so there a large block that is freed waits, poisoned
-// (a use after free still reports), for the next request of its size.
-#if defined(__i386__)
-const size_t kLargeBlock = 128u << 10;
-#else
-const size_t kLargeBlock = SIZE_MAX;
-#endif
-struct Parked {
-    void *block;
-    size_t size;
-    bool in_use;
-};
-Parked parked[8];
-
-Parked *parked_block(const void *p) {
-    for (Parked &k : parked)
-        if (k.block && k.block == p) return &k;
-    return NULL;
-}
-
-void *large_calloc(size_t bytes) {
-    for (Parked &k : parked)
-        if (k.block && !k.in_use && k.size == bytes) {
-            ASAN_UNPOISON_MEMORY_REGION(k.block, bytes);
-            memset(k.block, 0, bytes);
-            k.in_use = true;
-            return k.block;
-        }
-    void *p = __real_calloc(1, bytes);
-    if (p)
-        for (Parked &k : parked)
-            if (!k.block) {
-                k = Parked{p, bytes, true};
-                break;
-            }
-    return p;
-}
-
-}  // namespace
-
+// Each input makes a row decoder, one large block, per image: under
+// qemu-i386 large blocks are kept for reuse.
 extern "C" void *__wrap_calloc(size_t n, size_t size) {
     size_t bytes;
-    bool overflow = __builtin_mul_overflow(n, size, &bytes);
+    (void)__builtin_mul_overflow(n, size, &bytes);  // calloc itself refuses an overflow
     if (refuse(bytes)) return NULL;
-    return !overflow && bytes >= kLargeBlock ? large_calloc(bytes) : __real_calloc(n, size);
+    return large_blocks_calloc(n, size);
 }
 extern "C" void *__wrap_realloc(void *p, size_t size) {
     if (refuse(size)) return NULL;
-    if (Parked *k = parked_block(p)) {
-        if (!k->in_use) abort();  // resized after it was freed
-        *k = Parked{};            // the block leaves the pool
-    }
-    return __real_realloc(p, size);
+    return large_blocks_realloc(p, size);
 }
-extern "C" void __wrap_free(void *p) {
-    Parked *k = parked_block(p);
-    if (!k) {
-        __real_free(p);
-    } else if (k->in_use) {
-        k->in_use = false;
-        ASAN_POISON_MEMORY_REGION(p, k->size);
-    } else {
-        abort();  // freed twice
-    }
-}
+extern "C" void __wrap_free(void *p) { large_blocks_free(p); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     readtest::Bytes bytes(data, data + size);

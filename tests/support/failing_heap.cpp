@@ -2,14 +2,13 @@
 // The linker's --wrap sends every calloc and realloc of the plug-in here,
 // and each asks the program that loaded it (through a switch that program
 // exports, tests/support/refusals.cpp) whether the heap is to run out now.
-// Without the switch, as in any other program, nothing is refused.
+// Without the switch, as in any other program, nothing is refused. What is
+// granted comes from a heap that under qemu-i386 keeps large blocks for
+// reuse (tests/support/large_blocks.h), so free is wrapped too.
 #include <dlfcn.h>
 #include <stddef.h>
 
-extern "C" {
-void *__real_calloc(size_t count, size_t size);
-void *__real_realloc(void *block, size_t size);
-}
+#include "tests/support/large_blocks.h"
 
 namespace {
 
@@ -32,10 +31,15 @@ bool Refuses()
 
 extern "C" void *__wrap_calloc(size_t count, size_t size)
 {
-    return Refuses() ? nullptr : __real_calloc(count, size);
+    return Refuses() ? nullptr : large_blocks_calloc(count, size);
 }
 
 extern "C" void *__wrap_realloc(void *block, size_t size)
 {
-    return Refuses() ? nullptr : __real_realloc(block, size);
+    return Refuses() ? nullptr : large_blocks_realloc(block, size);
+}
+
+extern "C" void __wrap_free(void *block)
+{
+    large_blocks_free(block);
 }
