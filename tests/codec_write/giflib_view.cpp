@@ -83,7 +83,7 @@ GiflibFile GiflibDecode(const std::string &path) {
     out.color_res = a.Int();
     out.background = a.Int();
     out.aspect = a.Int();
-    a.Int();  // sort flag
+    out.sorted = a.Int() != 0;
     out.global = a.Table();
     for (;;) {
         int kind = a.Byte();
@@ -105,7 +105,7 @@ GiflibFile GiflibDecode(const std::string &path) {
             b.width = a.Int();
             b.height = a.Int();
             b.interlace = a.Int() != 0;
-            a.Int();  // sort flag
+            b.sorted = a.Int() != 0;
             b.local = a.Table();
             b.complete = a.Int();
             std::string px = a.Take(static_cast<size_t>(b.width) * static_cast<size_t>(b.height));

@@ -16,7 +16,7 @@ struct GiflibBlock {
     int label = 0;
     std::vector<std::string> data;
     int left = 0, top = 0, width = 0, height = 0;
-    bool interlace = false;
+    bool interlace = false, sorted = false;
     int complete = 0;  // rows giflib decoded, in data order
     std::vector<ViewColour> local;
     std::vector<unsigned char> pixels;  // display order, rows back to back
@@ -27,6 +27,7 @@ struct GiflibFile {
     std::string error;
     std::string header;
     int width = 0, height = 0, color_res = 0, background = 0, aspect = 0;
+    bool sorted = false;  // of the global table
     std::vector<ViewColour> global;
     std::vector<GiflibBlock> blocks;
     bool gave_up = false;  // giflib stopped before the trailer
